@@ -1,0 +1,5 @@
+#include <cstdio>
+
+#include "front/front.h"
+
+int main(int argc, char** argv) { return morvex::morvexmain(argc, argv, stdout); }
