@@ -1,0 +1,84 @@
+#pragma once
+// Runs a program without a shell and collects its exit code and output, for
+// the end-to-end tests of the built binary.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/bytes.h"
+
+extern char** environ;
+
+namespace morvex::testing {
+
+struct ProcessResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs argv[0] (found on PATH) in directory cwd with the given extra
+// environment entries ("NAME=value"), standard input from /dev/null.
+inline ProcessResult runProcess(const std::vector<std::string>& args, const std::string& cwd,
+                                const std::vector<std::string>& extraEnv = {}) {
+    ProcessResult r;
+    char outTmpl[] = "/tmp/morvex-out-XXXXXX";
+    char errTmpl[] = "/tmp/morvex-err-XXXXXX";
+    int outFd = mkstemp(outTmpl);
+    int errFd = mkstemp(errTmpl);
+    if (outFd < 0 || errFd < 0) return r;
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+    posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+
+    std::vector<char*> argv;
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<std::string> envStore;
+    for (char** e = environ; *e != nullptr; ++e) envStore.emplace_back(*e);
+    for (const auto& e : extraEnv) envStore.push_back(e);
+    std::vector<char*> envp;
+    for (auto& e : envStore) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(outFd);
+    close(errFd);
+    r.out = readFile(outTmpl);
+    r.err = readFile(errTmpl);
+    unlink(outTmpl);
+    unlink(errTmpl);
+    return r;
+}
+
+// A fresh directory under /tmp, removed with its files when the holder goes.
+struct TempDir {
+    std::string path;
+    TempDir() {
+        char tmpl[] = "/tmp/morvex-test-XXXXXX";
+        if (mkdtemp(tmpl) != nullptr) path = tmpl;
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    ~TempDir() {
+        if (!path.empty()) runProcess({"rm", "-rf", path}, "/");
+    }
+    std::string file(const std::string& name) const { return path + "/" + name; }
+};
+
+}  // namespace morvex::testing
