@@ -1,10 +1,34 @@
 #pragma once
 // Conversion of a run of character codes into UTF-8 text for a tspan.
+//
+// Each code's text depends on the code alone, so the SVG fonts can key every
+// glyph by exactly the text that the document holds for its code: both sides
+// take it from convcodepoint/convcode.
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
 namespace morvex {
 
+// The Unicode code point that a code of the font stands for in the document.
+// Codes without a character of their own (control codes other than the two
+// ligatures, and the empty upper-half entries) map to the private-use point
+// U+E000 + code, so they stay keyable and the document stays readable XML.
+char32_t convcodepoint(unsigned char code);
+
+// The UTF-8 text of one code as it stands in the document (with the XML
+// escapes for &, < and >). Never empty, never contains a zero byte.
+std::string convcode(unsigned char code);
+
+// UTF-8 form of a code point (up to U+FFFF is all that is used here).
+std::string convutf8(char32_t cp);
+
+// True for the codes that have no text of their own and make conv warn.
+bool convwarns(unsigned char code);
+
+// Converts every code of the run (a zero code included) into convText,
+// replacing what it held. Writes "Warning: conv()" to out once per code
+// for which convwarns is true.
 void conv(const std::string& codes, std::string& convText, std::FILE* out);
 
 }  // namespace morvex

@@ -1,0 +1,2 @@
+# Run conversion and the text state machine.
+morvex_test(test_svg_conv SOURCES conv_test.cpp LIBS morvex_svg)
