@@ -24,8 +24,11 @@ struct ProcessResult {
 
 // Runs argv[0] (found on PATH) in directory cwd with the given extra
 // environment entries ("NAME=value"), standard input from /dev/null.
+// With stdinPipe set, standard input is a pipe (not seekable) that carries
+// stdinData.
 inline ProcessResult runProcess(const std::vector<std::string>& args, const std::string& cwd,
-                                const std::vector<std::string>& extraEnv = {}) {
+                                const std::vector<std::string>& extraEnv = {}, bool stdinPipe = false,
+                                const std::string& stdinData = "") {
     ProcessResult r;
     char outTmpl[] = "/tmp/morvex-out-XXXXXX";
     char errTmpl[] = "/tmp/morvex-err-XXXXXX";
@@ -33,9 +36,16 @@ inline ProcessResult runProcess(const std::vector<std::string>& args, const std:
     int errFd = mkstemp(errTmpl);
     if (outFd < 0 || errFd < 0) return r;
 
+    int pipeFds[2] = {-1, -1};
+    if (stdinPipe && pipe(pipeFds) != 0) return r;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (stdinPipe) {
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[0], 0);
+        posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    }
     posix_spawn_file_actions_adddup2(&actions, outFd, 1);
     posix_spawn_file_actions_adddup2(&actions, errFd, 2);
     posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
@@ -52,6 +62,13 @@ inline ProcessResult runProcess(const std::vector<std::string>& args, const std:
 
     pid_t pid = 0;
     if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+        if (stdinPipe) {
+            close(pipeFds[0]);
+            // Small data only: it must fit the pipe's buffer.
+            ssize_t written = write(pipeFds[1], stdinData.data(), stdinData.size());
+            (void)written;
+            close(pipeFds[1]);
+        }
         int status = 0;
         waitpid(pid, &status, 0);
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
