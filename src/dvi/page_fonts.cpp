@@ -1,13 +1,77 @@
 #include "dvi/page_fonts.h"
 
+#include <cmath>
+
+#include "dvi/readers.h"
+
 namespace morvex {
 
-int dvipagefontdef(FontTable&, TfmState&, bool, std::FILE*, std::FILE*, std::FILE*) { return 0; }
+int dvipagefontdef(FontTable& fonts, TfmState& tfm, bool onSelectedPage, std::FILE* dvi, std::FILE* log,
+                   std::FILE* out) {
+    std::fputs("\nFNT_DEF_1: ", log);
+    int32_t k = dvireadu1(dvi);
+    uint32_t c = dviread4(dvi);
+    uint32_t s = dviread4(dvi);
+    uint32_t d = dviread4(dvi);
+    int32_t a = dvireadu1(dvi);
+    int32_t l = dvireadu1(dvi);
+    std::fprintf(log, "k:%2d, c:%10u, s:%d, d:%d, a:%d, l:%d ", k, c, static_cast<int32_t>(s),
+                 static_cast<int32_t>(d), a, l);
+    std::string name;
+    name.reserve(static_cast<size_t>(a + l));
+    for (int32_t i = 0; i < a + l; ++i) name.push_back(static_cast<char>(dvireadu1(dvi)));
+    std::fputc('*', out);
+    std::fprintf(log, "n:%s", name.c_str());
 
-int32_t dvipagecharwidth(const FontTable&, const TfmState&, int32_t, int32_t) { return 0; }
+    auto entry = std::make_unique<FontEntry>();
+    entry->checksum = c;
+    entry->s = s;
+    entry->d = d;
+    entry->ratio = static_cast<float>(s) / static_cast<float>(d);
+    std::fprintf(log, "\ns/d: %f\n", static_cast<double>(entry->ratio));
+    std::fprintf(log, "n:%s", name.c_str());
+    entry->name = name;
+    FontEntry& placed = *entry;
+    fonts.slots[static_cast<size_t>(k)] = std::move(entry);
 
-void dvipagemarkused(FontTable&, int32_t, int32_t) {}
+    int r = dvitfmload(tfm, name, k, log, out);
+    if (r != 0) return r;
+    if (onSelectedPage) placed.used = std::make_unique<std::array<uint8_t, 256>>();
+    return 0;
+}
 
-void dvipagefontfree(FontTable&, std::FILE*) {}
+int32_t dvipagecharwidth(const FontTable& fonts, const TfmState& tfm, int32_t f, int32_t ch) {
+    if (f < 0 || f > 255) return 0;
+    const FontEntry* entry = fonts.slots[static_cast<size_t>(f)].get();
+    if (entry == nullptr) return 0;
+    float w = dvitfmwidth(tfm, f, ch);
+    float p = w * entry->ratio;
+    float q = p * 65536.0f;
+    // d = 0 makes the ratio infinite or NaN, and a huge width may not fit:
+    // such advances are 0 rather than an undefined conversion.
+    if (!std::isfinite(q) || q >= 2147483648.0f || q < -2147483648.0f) return 0;
+    return static_cast<int32_t>(q);
+}
+
+void dvipagemarkused(FontTable& fonts, int32_t f, int32_t ch) {
+    if (f < 0 || f > 255 || ch < 0 || ch > 255) return;
+    FontEntry* entry = fonts.slots[static_cast<size_t>(f)].get();
+    if (entry == nullptr) return;
+    // A font defined while another page was current gets its table at its
+    // first use here, so its glyphs are generated too.
+    if (!entry->used) entry->used = std::make_unique<std::array<uint8_t, 256>>();
+    (*entry->used)[static_cast<size_t>(ch)] = 1;
+}
+
+void dvipagefontfree(FontTable& fonts, std::FILE* log) {
+    std::fputs("\ndvipagefontfree:", log);
+    for (size_t k = 0; k < fonts.slots.size(); ++k) {
+        if (fonts.slots[k]) {
+            std::fprintf(log, " %d", static_cast<int>(k));
+            fonts.slots[k].reset();
+        }
+    }
+    std::fputs("\n", log);
+}
 
 }  // namespace morvex

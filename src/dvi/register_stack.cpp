@@ -5,12 +5,29 @@ namespace morvex {
 void dvipagestackcreate(RegisterStack& stack, int32_t capacity) {
     stack.capacity = capacity;
     stack.depth = 0;
+    // A capacity of 0 or less gives a stack without room for any entry.
     stack.entries.assign(capacity > 0 ? static_cast<size_t>(capacity) : 0, DviRegisters{});
 }
 
-void dvipagepush(RegisterStack&, const DviRegisters&, std::FILE*, std::FILE*) {}
+void dvipagepush(RegisterStack& stack, const DviRegisters& regs, std::FILE* log, std::FILE* out) {
+    std::fputs("<push>", log);
+    if (stack.depth >= stack.capacity || static_cast<size_t>(stack.depth) >= stack.entries.size()) {
+        std::fputs("\nStack overflow\n", out);
+        return;
+    }
+    stack.entries[static_cast<size_t>(stack.depth)] = regs;
+    ++stack.depth;
+}
 
-void dvipagepop(RegisterStack&, DviRegisters&, std::FILE*, std::FILE*) {}
+void dvipagepop(RegisterStack& stack, DviRegisters& regs, std::FILE* log, std::FILE* out) {
+    std::fputs("<pop>", log);
+    if (stack.depth <= 0) {
+        std::fputs("\nStack underflow\n", out);
+        return;
+    }
+    --stack.depth;
+    regs = stack.entries[static_cast<size_t>(stack.depth)];
+}
 
 void dvipagestackfree(RegisterStack& stack) {
     stack.entries.clear();

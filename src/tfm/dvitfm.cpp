@@ -1,11 +1,153 @@
 #include "tfm/dvitfm.h"
 
+#include <kpathsea/kpathsea.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "dvi/readers.h"
+#include "dvi/file_handle.h"
+
 namespace morvex {
 
-void dvitfminit() {}
+namespace {
 
-int dvitfmload(TfmState&, const std::string&, int, std::FILE*, std::FILE*) { return 1; }
+// A fix_word: four bytes taken as a signed 32-bit integer over 2^20. The
+// quotient is exact in double precision.
+double readfixword(std::FILE* in) {
+    return static_cast<double>(static_cast<int32_t>(dviread4(in))) / 1048576.0;
+}
 
-void dvitfmfree(TfmState&, std::FILE*) {}
+void traceheaderbyte(std::FILE* log, int32_t b) {
+    if (b == 0) {
+        std::fputc('.', log);
+    } else if (b == '.') {
+        std::fputs("<.>", log);
+    } else if (b >= 32 && b <= 126) {
+        std::fputc(b, log);
+    } else {
+        std::fprintf(log, "<%x>", static_cast<unsigned>(b));
+    }
+}
+
+// Reads the twelve lengths and the header section into tfm.header.
+void readheader(TfmHeader& hd, std::FILE* in, std::FILE* log) {
+    std::fputs("FIRST SECTION\n", log);
+    hd.lf = dvireads2(in);
+    hd.lh = dvireads2(in);
+    hd.bc = static_cast<uint8_t>(dvireads2(in) & 0xFF);
+    hd.ec = static_cast<uint8_t>(dvireads2(in) & 0xFF);
+    hd.nw = dvireads2(in);
+    hd.nh = dvireads2(in);
+    hd.nd = dvireads2(in);
+    hd.ni = dvireads2(in);
+    hd.nl = dvireads2(in);
+    hd.nk = dvireads2(in);
+    hd.ne = dvireads2(in);
+    hd.np = dvireads2(in);
+    std::fprintf(log,
+                 "lm:%4dB lh:%4x bc:%2x ec:%2x\nnw:%4x nh:%4x nd:%4x ni:%4x\nnl:%4x nk:%4x ne:%4x np:%4x\n",
+                 hd.lf * 4, static_cast<unsigned>(hd.lh * 4), static_cast<unsigned>(hd.bc),
+                 static_cast<unsigned>(hd.ec), static_cast<unsigned>(hd.nw * 4), static_cast<unsigned>(hd.nh * 4),
+                 static_cast<unsigned>(hd.nd * 4), static_cast<unsigned>(hd.ni * 4),
+                 static_cast<unsigned>(hd.nl * 4), static_cast<unsigned>(hd.nk * 4),
+                 static_cast<unsigned>(hd.ne * 4), static_cast<unsigned>(hd.np * 4));
+
+    std::fputs("HEADER SECTION (lh)\n", log);
+    hd.checksum = dviread4(in);
+    hd.designSize = static_cast<float>(readfixword(in));
+    std::fprintf(log, "checksum:%10u\n", hd.checksum);
+    // |designSize| < 2048, so the product fits an int32 (or is NaN-free).
+    float designDvi = hd.designSize * 65536.0f;
+    std::fprintf(log, "designsize:%f in pt (%d in DVI units)\n", static_cast<double>(hd.designSize),
+                 static_cast<int>(designDvi));
+    std::fputc('\'', log);
+    // A negative lh reads nothing; the largest lh reads about 128 KiB.
+    for (int32_t i = 0; i < hd.lh * 4 - 8; ++i) traceheaderbyte(log, dvireadu1(in));
+    std::fputs("'\n", log);
+}
+
+}  // namespace
+
+void dvitfminit() {
+    // kpathsea derives its SELFAUTO* directories from the invocation name
+    // and ends the process when it cannot find "morvex" on PATH (a binary
+    // run from its build directory). The running executable's own link
+    // gives it a path that always resolves; the program name stays morvex.
+    if (access("/proc/self/exe", F_OK) == 0)
+        kpse_set_program_name("/proc/self/exe", "morvex");
+    else
+        kpse_set_program_name("morvex", nullptr);
+    kpse_set_program_enabled(kpse_tfm_format, 1, kpse_src_compile);
+}
+
+int dvitfmload(TfmState& tfm, const std::string& name, int k, std::FILE* log, std::FILE* out) {
+    char* found = kpse_find_file(name.c_str(), kpse_tfm_format, 1);
+    if (found == nullptr) {
+        std::fprintf(out, "\nCan not find font metrics %s.\n", name.c_str());
+        return 1;
+    }
+    // The path is kept whole, however long kpathsea makes it.
+    std::string path(found);
+    std::free(found);
+    FileHandle in = openFile(path.c_str(), "rb");
+    if (!in) {
+        std::fprintf(out, "\nCan not open %s for reading.\n", path.c_str());
+        return 2;
+    }
+    std::fprintf(log, "\nFont metrics %s: %s\n", name.c_str(), path.c_str());
+
+    TfmHeader& hd = tfm.header;
+    readheader(hd, in.get(), log);
+
+    // bc and ec are bytes and nw a signed 16-bit field, so neither table can
+    // exceed 256 respectively 32767 entries, whatever the file says.
+    auto metrics = std::make_unique<FontMetrics>();
+    metrics->bc = hd.bc;
+    int32_t ncodes = hd.ec >= hd.bc ? hd.ec - hd.bc + 1 : 0;
+    metrics->widthIndex.resize(static_cast<size_t>(ncodes));
+    metrics->widths.resize(static_cast<size_t>(hd.nw > 0 ? hd.nw : 0));
+
+    std::fputs("CHARACTERS SECTION (ec-bc+1)\n", log);
+    for (int32_t i = 0; i < ncodes; ++i) {
+        metrics->widthIndex[static_cast<size_t>(i)] = static_cast<uint8_t>(dvireadu1(in.get()));
+        dvireadu1(in.get());
+        dvireadu1(in.get());
+        dvireadu1(in.get());
+    }
+
+    std::fputs("WIDTHS SECTION (nw)\n", log);
+    const double design = static_cast<double>(hd.designSize);
+    for (float& w : metrics->widths) w = static_cast<float>(readfixword(in.get()) * design);
+
+    tfm.tables.fonts[static_cast<size_t>(k & 0xFF)] = std::move(metrics);
+    return 0;
+}
+
+float dvitfmwidth(const TfmState& tfm, int32_t k, int32_t ch) {
+    if (k < 0 || k > 255) return 0.0f;
+    const FontMetrics* m = tfm.tables.fonts[static_cast<size_t>(k)].get();
+    if (m == nullptr) return 0.0f;
+    // Codes outside bc..ec have no char_info word: they take width index 0,
+    // which the TFM format reserves for a zero width.
+    int32_t pos = ch - m->bc;
+    if (pos < 0 || pos >= static_cast<int32_t>(m->widthIndex.size())) return 0.0f;
+    size_t idx = m->widthIndex[static_cast<size_t>(pos)];
+    // An index past the width table (a malformed file) has no width.
+    if (idx >= m->widths.size()) return 0.0f;
+    return m->widths[idx];
+}
+
+void dvitfmfree(TfmState& tfm, std::FILE* log) {
+    std::fputs("\ndvitfmfree:", log);
+    for (size_t k = 0; k < tfm.tables.fonts.size(); ++k) {
+        if (tfm.tables.fonts[k]) {
+            std::fprintf(log, " %d", static_cast<int>(k));
+            tfm.tables.fonts[k].reset();
+        }
+    }
+    std::fputs("\n", log);
+}
 
 }  // namespace morvex

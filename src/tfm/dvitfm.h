@@ -34,8 +34,17 @@ struct TfmState {
     TfmHeader header;
 };
 
+// Prepares kpathsea for TFM lookups (generation of missing files allowed).
 void dvitfminit();
+
+// Finds and reads the TFM file of name into the tables of font number k
+// (0..255). Returns 0, 1 (not found) or 2 (not openable); messages go to out.
 int dvitfmload(TfmState& tfm, const std::string& name, int k, std::FILE* log, std::FILE* out);
+
+// Width of code ch of font k in points at design size; 0 when the font has
+// no tables, the code lies outside bc..ec or its width index has no entry.
+float dvitfmwidth(const TfmState& tfm, int32_t k, int32_t ch);
+
 void dvitfmfree(TfmState& tfm, std::FILE* log);
 
 }  // namespace morvex
