@@ -1,8 +1,124 @@
 #include "svg/text.h"
 
+#include "svg/conv.h"
+
 namespace morvex {
 
-void dvipagetext(TextMachine&, float, int32_t, int32_t, int32_t, int32_t, std::FILE*, std::FILE*,
-                 DviRegisters, std::FILE*) {}
+namespace {
+
+enum class InputClass { Bop, Eop, Font, Character, Movement, Rule, Other };
+
+InputClass classify(int32_t opcode) {
+    if (opcode == 139) return InputClass::Bop;
+    if (opcode == 140) return InputClass::Eop;
+    if (opcode >= 171 && opcode <= 235) return InputClass::Font;
+    if ((opcode >= 0 && opcode <= 128) || opcode == 133) return InputClass::Character;
+    if (opcode >= 143 && opcode <= 170) return InputClass::Movement;
+    if (opcode == 132 || opcode == 137) return InputClass::Rule;
+    return InputClass::Other;
+}
+
+// A position in points: the product in single precision, the page margin
+// added in double precision.
+double toPoints(int32_t dvi, float ptPerDvi) {
+    float scaled = static_cast<float>(dvi) * ptPerDvi;
+    return static_cast<double>(scaled) + 72.27;
+}
+
+void openText(int32_t page, std::FILE* svg) { std::fprintf(svg, "\n<text id=\"page%d\">", page); }
+void openSpan(int32_t font, std::FILE* svg) { std::fprintf(svg, "\n<tspan style=\"&st%d;\">", font); }
+void closeSpan(std::FILE* svg) { std::fputs("\n</tspan>", svg); }
+void closeText(std::FILE* svg) { std::fputs("\n</text>", svg); }
+
+void startRun(TextRun& run, int32_t hBefore, const DviRegisters& regs) {
+    run.startH = hBefore;
+    run.startV = regs.v;
+}
+
+// The trace shows the raw codes of the run so far; written as bytes so that
+// a zero code does not hide the codes after it.
+void append(TextRun& run, int32_t param, std::FILE* log) {
+    run.codes += static_cast<char>(param & 0xFF);
+    std::fputs("SM=(", log);
+    std::fwrite(run.codes.data(), 1, run.codes.size(), log);
+    std::fputc(')', log);
+}
+
+void flush(TextMachine& tm, float ptPerDvi, std::FILE* svg, std::FILE* out) {
+    double x = toPoints(tm.run.startH, ptPerDvi);
+    double y = toPoints(tm.run.startV, ptPerDvi);
+    conv(tm.run.codes, tm.convText, out);
+    std::fprintf(svg, "\n<tspan x=\"%.2fpt\" y=\"%.2fpt\">", x, y);
+    std::fwrite(tm.convText.data(), 1, tm.convText.size(), svg);
+    std::fputs("</tspan>", svg);
+    tm.run.codes.clear();
+}
+
+}  // namespace
+
+void dvipagetext(TextMachine& tm, float ptPerDvi, int32_t opcode, int32_t param, int32_t ruleHeight,
+                 int32_t hBefore, std::FILE* svg, std::FILE* log, DviRegisters regs, std::FILE* out) {
+    const InputClass in = classify(opcode);
+    switch (tm.state) {
+        case SM_OUTSIDE:
+            if (in == InputClass::Bop) {
+                openText(param, svg);
+                tm.state = SM_TEXT;
+            }
+            break;
+        case SM_TEXT:
+            if (in == InputClass::Font) {
+                openSpan(param, svg);
+                tm.state = SM_SPAN;
+            } else if (in == InputClass::Eop) {
+                // A page without any font selection still closes its text.
+                closeText(svg);
+                tm.state = SM_OUTSIDE;
+            }
+            break;
+        case SM_SPAN:
+        case SM_MOVED:
+            if (in == InputClass::Eop) {
+                closeSpan(svg);
+                closeText(svg);
+                tm.state = SM_OUTSIDE;
+            } else if (in == InputClass::Font) {
+                // Also right after a span opened, so the characters that
+                // follow carry the font that sets them.
+                closeSpan(svg);
+                openSpan(param, svg);
+                tm.state = SM_SPAN;
+            } else if (in == InputClass::Character) {
+                startRun(tm.run, hBefore, regs);
+                append(tm.run, param, log);
+                tm.state = SM_RUN;
+            }
+            break;
+        case SM_RUN:
+            if (in == InputClass::Eop) {
+                flush(tm, ptPerDvi, svg, out);
+                closeSpan(svg);
+                closeText(svg);
+                tm.state = SM_OUTSIDE;
+            } else if (in == InputClass::Font) {
+                flush(tm, ptPerDvi, svg, out);
+                closeSpan(svg);
+                openSpan(param, svg);
+                tm.state = SM_SPAN;
+            } else if (in == InputClass::Character) {
+                if (tm.run.codes.size() >= kRunCapacity) {
+                    flush(tm, ptPerDvi, svg, out);
+                    startRun(tm.run, hBefore, regs);
+                }
+                append(tm.run, param, log);
+            } else if (in == InputClass::Movement) {
+                flush(tm, ptPerDvi, svg, out);
+                tm.state = SM_MOVED;
+            }
+            break;
+    }
+    std::fprintf(log, "\nSM=<%d>", static_cast<int>(tm.state));
+    if (in == InputClass::Rule) std::fprintf(svg, "\n<rect width=\"%d\" height=\"%d\"/>", param, ruleHeight);
+}
 
 }  // namespace morvex
