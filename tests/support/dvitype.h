@@ -49,9 +49,9 @@ inline std::vector<DvitypeChar> dvitypeChars(const std::string& dviPath) {
             detail::numberAfter(line, ",v=", v);
             continue;
         }
+        // A setrule prints its h:= on a line of its own, without a colon.
         size_t colon = line.find(": ");
-        if (colon == std::string::npos) continue;
-        std::string cmdText = line.substr(colon + 2);
+        std::string cmdText = colon == std::string::npos ? std::string() : line.substr(colon + 2);
         bool set = cmdText.rfind("setchar", 0) == 0 || cmdText.rfind("set1 ", 0) == 0;
         bool put = cmdText.rfind("put1 ", 0) == 0;
         if (set || put) {

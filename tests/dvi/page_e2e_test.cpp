@@ -1,0 +1,188 @@
+// The page loop on real DVI files made by plain tex, against dvitype, and
+// the built binary's exit codes when the loop stops early.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+#include <regex>
+
+#include "dvi/dvibase.h"
+#include "dvi/dvipage.h"
+#include "dvi/run.h"
+#include "support/bytes.h"
+#include "support/dvitype.h"
+#include "support/process.h"
+
+namespace morvex {
+namespace {
+
+using testing::DviWriter;
+using testing::OutCapture;
+using testing::TempDir;
+
+std::string dviPath(const std::string& name) { return std::string(MORVEX_TEST_DVI_DIR) + "/" + name + ".dvi"; }
+
+struct Position {
+    int32_t code, h, v;
+};
+
+// Interprets every page of a real file in-process and takes h before and v
+// at each character. The loop stops before post, whose SVG font generation
+// is the binary's business.
+std::vector<Position> morvexPositions(const std::string& path) {
+    std::vector<Position> chars;
+    std::FILE* dvi = std::fopen(path.c_str(), "rb");
+    if (dvi == nullptr) return chars;
+    std::FILE* sink = std::fopen("/dev/null", "wb");
+    auto run = std::make_unique<Run>();
+    OutCapture out;
+    run->out = out.f;
+    run->selectedPage = INT32_MIN;  // no page: nothing but positions
+    EXPECT_EQ(dvibase(*run, "fonts.svg", dvi, sink, sink), 0);
+    dvipagestart(*run, sink);
+    for (;;) {
+        int next = std::getc(dvi);
+        if (next == EOF || next == 248) break;
+        std::ungetc(next, dvi);
+        int r = dvipagecommand(*run, dvi, "", "", sink, sink);
+        EXPECT_EQ(r, DVIPAGE_CONTINUE) << out.str();
+        if (r != DVIPAGE_CONTINUE) break;
+        const PageLoopState& st = run->loop;
+        if (st.opcode <= 128 || st.opcode == 133) chars.push_back({st.param, st.hBefore, st.regs.v});
+    }
+    std::fclose(sink);
+    std::fclose(dvi);
+    return chars;
+}
+
+TEST(DvipagePositions, AgreeWithDvitypeAtEveryCharacter) {
+    for (const char* name : {"hello", "multi"}) {
+        std::string path = dviPath(name);
+        auto ref = testing::dvitypeChars(path);
+        auto ours = morvexPositions(path);
+        ASSERT_FALSE(ref.empty()) << name;
+        ASSERT_EQ(ours.size(), ref.size()) << name;
+        for (size_t i = 0; i < ref.size(); ++i) {
+            SCOPED_TRACE(std::string(name) + " character " + std::to_string(i) + " on page " +
+                         std::to_string(ref[i].page));
+            EXPECT_EQ(ours[i].code, ref[i].code);
+            EXPECT_EQ(ours[i].v, ref[i].v);
+            // Each advance is truncated, so h may fall behind by one unit
+            // per character set since the page began.
+            EXPECT_LE(std::labs(ours[i].h - ref[i].h), static_cast<long>(ref[i].sinceBop));
+        }
+    }
+}
+
+struct BinaryRun {
+    TempDir dir;
+    testing::ProcessResult result;
+    std::string svg, log;
+    void go(const std::string& dviFile, std::vector<std::string> args = {},
+            std::vector<std::string> env = {"MKTEXTFM=0"}) {
+        std::vector<std::string> argv = {MORVEX_BINARY, "-c", MORVEX_TEST_CONFIG_DIR};
+        argv.insert(argv.end(), args.begin(), args.end());
+        argv.push_back(dviFile);
+        result = testing::runProcess(argv, dir.path, env);
+        svg = testing::readFile(dir.file("out.svg"));
+        log = testing::readFile(dir.file("out.log"));
+    }
+};
+
+size_t count(const std::string& s, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) ++n;
+    return n;
+}
+
+TEST(DvipageRun, MultiPageFileRunsToThePostamble) {
+    BinaryRun r;
+    r.go(dviPath("multi"));
+    EXPECT_EQ(r.result.exitCode, 0) << r.result.out;
+    // The text conversion reports the ligature codes of the selected page
+    // between the marks; they are not marks of the loop.
+    std::string out = std::regex_replace(r.result.out, std::regex("Warning: conv\\(\\)"), "");
+    // Progress: the selected first page in parentheses, a dot per page and
+    // an asterisk per definition; every font of the postamble is defined
+    // somewhere in the pages.
+    std::smatch fonts, pages;
+    ASSERT_TRUE(std::regex_search(out, fonts, std::regex("Fonts:(\\**)\n"))) << out;
+    ASSERT_TRUE(std::regex_search(out, pages, std::regex("Pages:\\(\\.(\\**)\\)\\.(\\**)\\.(\\**)\\.(\\**)\n")))
+        << out;
+    EXPECT_EQ(pages[1].length() + pages[2].length() + pages[3].length() + pages[4].length(), fonts[1].length());
+    EXPECT_GT(pages[2].length(), 0) << "later pages define fonts of their own";
+
+    // The trace holds every page and the releases at the postamble.
+    for (int page = 1; page <= 4; ++page)
+        EXPECT_EQ(count(r.log, "\nbop: Page " + std::to_string(page) + "\n"), 1u) << page;
+    EXPECT_EQ(count(r.log, "\neop"), 4u);
+    EXPECT_EQ(count(r.log, "\nFNT_DEF_1: "), 2 * fonts[1].length());  // postamble and pages
+    EXPECT_NE(r.log.find("\ndvitfmfree: 0 3 5 6 9 12 15 18 23 29 33 36\n"), std::string::npos);
+    EXPECT_NE(r.log.find("\ndvipagefontfree: 0 3 5 6 9 12 15 18 23 29 33 36\n"), std::string::npos);
+    EXPECT_NE(r.log.find("Ligatures:"), std::string::npos);
+    EXPECT_EQ(r.svg.substr(r.svg.size() - 8), "\n</svg>\n");
+}
+
+// A one-page file whose page holds cmds.
+std::string onePageFile(const testing::Bytes& cmds) {
+    DviWriter w;
+    w.pre(" test");
+    w.bop(1);
+    w.b.data.insert(w.b.data.end(), cmds.data.begin(), cmds.data.end());
+    w.eop().post().postpost();
+    return w.str();
+}
+
+TEST(DvipageRun, UnsupportedOpcodeEndsTheRunWith102) {
+    BinaryRun r;
+    ASSERT_TRUE(testing::writeFile(r.dir.file("in.dvi"), onePageFile(testing::Bytes().u1(138).u1(129).u1(138))));
+    r.go("in.dvi");
+    EXPECT_EQ(r.result.exitCode, 102);
+    EXPECT_NE(r.result.out.find("Pages:(.\n?\?(81)\n"), std::string::npos) << r.result.out;
+    // The outputs are complete up to the stop and cut there.
+    std::string tail = "\nbop: Page 1\n";
+    size_t at = r.log.rfind(tail);
+    ASSERT_NE(at, std::string::npos) << r.log;
+    // One nop before the stop, none after it.
+    EXPECT_EQ(count(r.log.substr(at), "<nop>"), 1u);
+    EXPECT_EQ(r.log.find("dvitfmfree"), std::string::npos);
+    EXPECT_EQ(r.svg.find("</svg>"), std::string::npos);
+    EXPECT_NE(r.svg.find("<text id=\"page1\">"), std::string::npos);
+}
+
+TEST(DvipageRun, MissingMetricsEndTheRunWith200) {
+    BinaryRun r;
+    DviWriter w;
+    w.fntdef(0, "mvxnosuchfont");
+    testing::Bytes cmds = w.b;
+    cmds.u1(171).u1(65);
+    ASSERT_TRUE(testing::writeFile(r.dir.file("in.dvi"), onePageFile(cmds)));
+    r.go("in.dvi");
+    EXPECT_EQ(r.result.exitCode, 200);
+    EXPECT_NE(r.result.out.find("Pages:(.*\nCan not find font metrics mvxnosuchfont.\n"), std::string::npos)
+        << r.result.out;
+    std::string tail = "n:mvxnosuchfont\ns/d: 1.000000\nn:mvxnosuchfont";
+    ASSERT_GE(r.log.size(), tail.size());
+    EXPECT_EQ(r.log.substr(r.log.size() - tail.size()), tail);
+    EXPECT_EQ(r.svg.find("</svg>"), std::string::npos);
+}
+
+TEST(DvipageRun, PostClosesTheDocumentAndReleasesTheTables) {
+    BinaryRun r;
+    // Page 2 is selected and carries no font, so no glyph is generated.
+    DviWriter w;
+    w.pre(" test");
+    w.bop(1).fntdef(0, "cmr10");
+    w.b.u1(171).u1(72).u1(141).u1(141);
+    w.eop().bop(2).eop().post().postpost();
+    ASSERT_TRUE(testing::writeFile(r.dir.file("in.dvi"), w.str()));
+    r.go("in.dvi", {"-p", "2"});
+    EXPECT_EQ(r.result.exitCode, 0) << r.result.out;
+    EXPECT_NE(r.result.out.find("Pages:.*(.)\n"), std::string::npos) << r.result.out;
+    EXPECT_EQ(r.svg.substr(r.svg.size() - 8), "\n</svg>\n");
+    EXPECT_NE(r.log.find("\n\ndvitfmfree: 0\n"), std::string::npos) << r.log;
+    EXPECT_NE(r.log.find("\ndvipagefontfree: 0\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace morvex
