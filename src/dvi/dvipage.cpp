@@ -35,7 +35,7 @@ constexpr int32_t OP_XXX2 = 240;
 constexpr int32_t OP_FNT_DEF1 = 243;
 constexpr int32_t OP_POST = 248;
 
-constexpr const char* MOVEMENT_NAMES[28] = {
+constexpr char MOVEMENT_NAMES[28][5] = {
     "<r1>", "<r2>", "<r3>", "<r4>",                  //
     "<w0>", "<w1>", "<w2>", "<w3>", "<w4>",          //
     "<x0>", "<x1>", "<x2>", "<x3>", "<x4>",          //
@@ -43,6 +43,15 @@ constexpr const char* MOVEMENT_NAMES[28] = {
     "<y0>", "<y1>", "<y2>", "<y3>", "<y4>",          //
     "<z0>", "<z1>", "<z2>", "<z3>", "<z4>",
 };
+
+// The trace takes a label for nearly every command of every page; these
+// writes skip the stream lock and the length scan (one thread owns the log).
+template <size_t N>
+inline void tracelabel(std::FILE* log, const char (&label)[N]) {
+    fwrite_unlocked(label, 1, N - 1, log);
+}
+
+inline void tracebyte(std::FILE* log, int32_t b) { putc_unlocked(b, log); }
 
 // A signed operand of 1..4 bytes.
 int32_t readsigned(std::FILE* dvi, int32_t bytes) {
@@ -72,7 +81,7 @@ void dvipagespecial(std::FILE* dvi, std::FILE* log, const char* label, int32_t l
     for (int32_t i = 0; i < length; ++i) {
         int32_t b = dvireadu1(dvi);
         if (b == 0) ended = true;
-        if (!ended) std::fputc(b, log);
+        if (!ended) tracebyte(log, b);
     }
 }
 
@@ -121,10 +130,10 @@ int dvipagecommand(Run& run, std::FILE* dvi, const std::string& configDir, const
 
     if (op < OP_SET1) {
         if (op >= 32) {
-            std::fputc(op, log);
+            tracebyte(log, op);
         } else {
-            std::fputc('^', log);
-            std::fputc(op + 64, log);
+            tracebyte(log, '^');
+            tracebyte(log, op + 64);
         }
         dvipagechar(run, op, true);
     } else if (op >= OP_RIGHT1 && op <= OP_Z4) {
@@ -147,24 +156,31 @@ int dvipagecommand(Run& run, std::FILE* dvi, const std::string& configDir, const
             if (op > OP_Z0) r.z = readsigned(dvi, op - OP_Z0);
             r.v = wrapadd(r.v, r.z);
         }
-        std::fputs(MOVEMENT_NAMES[op - OP_RIGHT1], log);
+        tracelabel(log, MOVEMENT_NAMES[op - OP_RIGHT1]);
     } else if (op >= OP_FNT_NUM_0 && op <= OP_FNT_NUM_63) {
         st.currentFont = op - OP_FNT_NUM_0;
         st.param = st.currentFont;
-        std::fprintf(log, "\n[fnt_num_%d]", st.currentFont);
+        // "\n[fnt_num_%d]", written without printf: fonts change often.
+        tracelabel(log, "\n[fnt_num_");
+        if (st.currentFont >= 10) tracebyte(log, '0' + st.currentFont / 10);
+        tracebyte(log, '0' + st.currentFont % 10);
+        tracebyte(log, ']');
     } else {
         switch (op) {
             case OP_SET1:
-                std::fputs("<set1>", log);
+                tracelabel(log, "<set1>");
                 dvipagechar(run, dvireadu1(dvi), true);
                 break;
             case OP_PUT1:
-                std::fputs("<put1>", log);
+                tracelabel(log, "<put1>");
                 dvipagechar(run, dvireadu1(dvi), false);
                 break;
             case OP_SET_RULE:
             case OP_PUT_RULE: {
-                std::fputs(op == OP_SET_RULE ? "<setrule>" : "<putrule>", log);
+                if (op == OP_SET_RULE)
+                    tracelabel(log, "<setrule>");
+                else
+                    tracelabel(log, "<putrule>");
                 int32_t a = static_cast<int32_t>(dviread4(dvi));
                 int32_t b = static_cast<int32_t>(dviread4(dvi));
                 st.param = b;
@@ -173,13 +189,13 @@ int dvipagecommand(Run& run, std::FILE* dvi, const std::string& configDir, const
                 break;
             }
             case OP_NOP:
-                std::fputs("<nop>", log);
+                tracelabel(log, "<nop>");
                 break;
             case OP_BOP:
                 dvipagebop(run, dvi, log);
                 break;
             case OP_EOP:
-                std::fputs("\neop", log);
+                tracelabel(log, "\neop");
                 if (st.currentPage == run.selectedPage) std::fputc(')', run.out);
                 break;
             case OP_PUSH:

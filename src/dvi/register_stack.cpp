@@ -10,7 +10,7 @@ void dvipagestackcreate(RegisterStack& stack, int32_t capacity) {
 }
 
 void dvipagepush(RegisterStack& stack, const DviRegisters& regs, std::FILE* log, std::FILE* out) {
-    std::fputs("<push>", log);
+    fwrite_unlocked("<push>", 1, 6, log);
     if (stack.depth >= stack.capacity || static_cast<size_t>(stack.depth) >= stack.entries.size()) {
         std::fputs("\nStack overflow\n", out);
         return;
@@ -20,7 +20,7 @@ void dvipagepush(RegisterStack& stack, const DviRegisters& regs, std::FILE* log,
 }
 
 void dvipagepop(RegisterStack& stack, DviRegisters& regs, std::FILE* log, std::FILE* out) {
-    std::fputs("<pop>", log);
+    fwrite_unlocked("<pop>", 1, 5, log);
     if (stack.depth <= 0) {
         std::fputs("\nStack underflow\n", out);
         return;

@@ -125,20 +125,6 @@ int dvitfmload(TfmState& tfm, const std::string& name, int k, std::FILE* log, st
     return 0;
 }
 
-float dvitfmwidth(const TfmState& tfm, int32_t k, int32_t ch) {
-    if (k < 0 || k > 255) return 0.0f;
-    const FontMetrics* m = tfm.tables.fonts[static_cast<size_t>(k)].get();
-    if (m == nullptr) return 0.0f;
-    // Codes outside bc..ec have no char_info word: they take width index 0,
-    // which the TFM format reserves for a zero width.
-    int32_t pos = ch - m->bc;
-    if (pos < 0 || pos >= static_cast<int32_t>(m->widthIndex.size())) return 0.0f;
-    size_t idx = m->widthIndex[static_cast<size_t>(pos)];
-    // An index past the width table (a malformed file) has no width.
-    if (idx >= m->widths.size()) return 0.0f;
-    return m->widths[idx];
-}
-
 void dvitfmfree(TfmState& tfm, std::FILE* log) {
     std::fputs("\ndvitfmfree:", log);
     for (size_t k = 0; k < tfm.tables.fonts.size(); ++k) {

@@ -43,7 +43,19 @@ int dvitfmload(TfmState& tfm, const std::string& name, int k, std::FILE* log, st
 
 // Width of code ch of font k in points at design size; 0 when the font has
 // no tables, the code lies outside bc..ec or its width index has no entry.
-float dvitfmwidth(const TfmState& tfm, int32_t k, int32_t ch);
+inline float dvitfmwidth(const TfmState& tfm, int32_t k, int32_t ch) {
+    if (k < 0 || k > 255) return 0.0f;
+    const FontMetrics* m = tfm.tables.fonts[static_cast<size_t>(k)].get();
+    if (m == nullptr) return 0.0f;
+    // Codes outside bc..ec have no char_info word: they take width index 0,
+    // which the TFM format reserves for a zero width.
+    size_t pos = static_cast<size_t>(static_cast<int64_t>(ch) - m->bc);
+    if (pos >= m->widthIndex.size()) return 0.0f;
+    size_t idx = m->widthIndex[pos];
+    // An index past the width table (a malformed file) has no width.
+    if (idx >= m->widths.size()) return 0.0f;
+    return m->widths[idx];
+}
 
 void dvitfmfree(TfmState& tfm, std::FILE* log);
 
