@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "dvi/font_def.h"
 #include "dvi/readers.h"
 
 namespace morvex {
@@ -197,25 +198,16 @@ int dvibase(Run& run, const std::string& fontsPath, std::FILE* dvi, std::FILE* s
         int32_t op = dvireadu1(dvi);
         if (op == OP_POST_POST) break;
         if (op != OP_FNT_DEF1) return DVIBASE_BAD_FNT_DEF;
-        std::fprintf(log, "\nFNT_DEF_1: ");
-        int32_t fk = dvireadu1(dvi);
-        uint32_t c = dviread4(dvi);
-        uint32_t fs = dviread4(dvi);
-        uint32_t fd = dviread4(dvi);
-        int32_t a = dvireadu1(dvi);
-        int32_t nl = dvireadu1(dvi);
-        std::fprintf(log, "k:%2d, c:%10u, s:%d, d:%d, a:%d, l:%d ", fk, c, static_cast<int32_t>(fs),
-                     static_cast<int32_t>(fd), a, nl);
-        std::string name = readText(dvi, a + nl);
+        FontDefRecord rec = readfontdef(dvi, log);
         std::fprintf(run.out, "*");
-        std::fprintf(log, "n:%s", cText(name));
-        if (!isPlainFontName(name)) return DVIBASE_BAD_FNT_DEF;
+        std::fprintf(log, "n:%s", cText(rec.name));
+        if (!isPlainFontName(rec.name)) return DVIBASE_BAD_FNT_DEF;
         auto def = std::make_unique<FontDef>();
-        def->checksum = c;
-        def->s = fs;
-        def->d = fd;
-        def->name = std::move(name);
-        table[static_cast<size_t>(fk)] = std::move(def);
+        def->checksum = rec.checksum;
+        def->s = rec.s;
+        def->d = rec.d;
+        def->name = std::move(rec.name);
+        table[static_cast<size_t>(rec.k)] = std::move(def);
     }
     std::fprintf(run.out, "\n");
 

@@ -2,39 +2,29 @@
 
 #include <cmath>
 
+#include "dvi/font_def.h"
 #include "dvi/readers.h"
 
 namespace morvex {
 
 int dvipagefontdef(FontTable& fonts, TfmState& tfm, bool onSelectedPage, std::FILE* dvi, std::FILE* log,
                    std::FILE* out) {
-    std::fputs("\nFNT_DEF_1: ", log);
-    int32_t k = dvireadu1(dvi);
-    uint32_t c = dviread4(dvi);
-    uint32_t s = dviread4(dvi);
-    uint32_t d = dviread4(dvi);
-    int32_t a = dvireadu1(dvi);
-    int32_t l = dvireadu1(dvi);
-    std::fprintf(log, "k:%2d, c:%10u, s:%d, d:%d, a:%d, l:%d ", k, c, static_cast<int32_t>(s),
-                 static_cast<int32_t>(d), a, l);
-    std::string name;
-    name.reserve(static_cast<size_t>(a + l));
-    for (int32_t i = 0; i < a + l; ++i) name.push_back(static_cast<char>(dvireadu1(dvi)));
+    FontDefRecord def = readfontdef(dvi, log);
     std::fputc('*', out);
-    std::fprintf(log, "n:%s", name.c_str());
+    std::fprintf(log, "n:%s", def.name.c_str());
 
     auto entry = std::make_unique<FontEntry>();
-    entry->checksum = c;
-    entry->s = s;
-    entry->d = d;
-    entry->ratio = static_cast<float>(s) / static_cast<float>(d);
+    entry->checksum = def.checksum;
+    entry->s = def.s;
+    entry->d = def.d;
+    entry->ratio = static_cast<float>(def.s) / static_cast<float>(def.d);
     std::fprintf(log, "\ns/d: %f\n", static_cast<double>(entry->ratio));
-    std::fprintf(log, "n:%s", name.c_str());
-    entry->name = name;
+    std::fprintf(log, "n:%s", def.name.c_str());
+    entry->name = def.name;
     FontEntry& placed = *entry;
-    fonts.slots[static_cast<size_t>(k)] = std::move(entry);
+    fonts.slots[static_cast<size_t>(def.k)] = std::move(entry);
 
-    int r = dvitfmload(tfm, name, k, log, out);
+    int r = dvitfmload(tfm, def.name, def.k, log, out);
     if (r != 0) return r;
     if (onSelectedPage) placed.used = std::make_unique<std::array<uint8_t, 256>>();
     return 0;

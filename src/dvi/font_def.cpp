@@ -1,0 +1,24 @@
+#include "dvi/font_def.h"
+
+#include "dvi/readers.h"
+
+namespace morvex {
+
+FontDefRecord readfontdef(std::FILE* dvi, std::FILE* log) {
+    FontDefRecord def;
+    std::fputs("\nFNT_DEF_1: ", log);
+    def.k = dvireadu1(dvi);
+    def.checksum = dviread4(dvi);
+    def.s = dviread4(dvi);
+    def.d = dviread4(dvi);
+    def.a = dvireadu1(dvi);
+    def.l = dvireadu1(dvi);
+    std::fprintf(log, "k:%2d, c:%10u, s:%d, d:%d, a:%d, l:%d ", def.k, def.checksum, static_cast<int32_t>(def.s),
+                 static_cast<int32_t>(def.d), def.a, def.l);
+    // At most 510 bytes; past the end of the stream they read as 255.
+    def.name.reserve(static_cast<size_t>(def.a + def.l));
+    for (int32_t i = 0; i < def.a + def.l; ++i) def.name.push_back(static_cast<char>(dvireadu1(dvi)));
+    return def;
+}
+
+}  // namespace morvex
