@@ -10,6 +10,7 @@
 #include "support/process.h"
 
 using morvex::testing::DviWriter;
+using morvex::testing::filesIn;
 using morvex::testing::ProcessResult;
 using morvex::testing::readFile;
 using morvex::testing::runProcess;
@@ -47,18 +48,6 @@ bool exists(const std::string& path) {
     return stat(path.c_str(), &st) == 0;
 }
 
-std::vector<std::string> filesIn(const TempDir& dir) {
-    ProcessResult r = runProcess({"ls", "-A", dir.path}, "/");
-    std::vector<std::string> names;
-    size_t start = 0;
-    while (start < r.out.size()) {
-        size_t nl = r.out.find('\n', start);
-        names.push_back(r.out.substr(start, nl - start));
-        start = nl + 1;
-    }
-    return names;
-}
-
 TEST(Cli, EndsBeforeAnyFileIsTouched) {
     struct Case {
         std::vector<std::string> args;
@@ -88,7 +77,7 @@ TEST(Cli, EndsBeforeAnyFileIsTouched) {
             EXPECT_EQ(r.out, c.out) << what;
         }
         EXPECT_EQ(!r.err.empty(), c.stderrDiagnostic) << what << ": " << r.err;
-        EXPECT_TRUE(filesIn(dir).empty()) << what;
+        EXPECT_TRUE(filesIn(dir.path).empty()) << what;
     }
 }
 
@@ -101,7 +90,7 @@ TEST(Cli, OptionMessagesComeInTheirOrderAndRepeatedOptionsReplace) {
               "Page: abc\nDEBUG on level:\nLOG output is now: one.log\nLOG output is now: two.log\n"
               "SVG Font is now: f.svg\nSVG output is now: x.svg\n" +
                   kBanner + kBinary + ": File nofile.dvi doesn't exists.\n");
-    EXPECT_TRUE(filesIn(dir).empty());
+    EXPECT_TRUE(filesIn(dir.path).empty());
 }
 
 TEST(Cli, OutputFilesThatCannotBeOpened) {

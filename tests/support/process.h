@@ -1,12 +1,14 @@
 #pragma once
 // Runs a program without a shell and collects its exit code and output, for
 // the end-to-end tests of the built binary.
+#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -81,6 +83,19 @@ inline ProcessResult runProcess(const std::vector<std::string>& args, const std:
     unlink(outTmpl);
     unlink(errTmpl);
     return r;
+}
+
+// The names in a directory, without "." and "..".
+inline std::set<std::string> filesIn(const std::string& dir) {
+    std::set<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d)) {
+            std::string n = e->d_name;
+            if (n != "." && n != "..") names.insert(n);
+        }
+        closedir(d);
+    }
+    return names;
 }
 
 // A fresh directory under /tmp, removed with its files when the holder goes.

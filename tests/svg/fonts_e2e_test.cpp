@@ -19,6 +19,7 @@
 namespace morvex {
 namespace {
 
+using testing::filesIn;
 using testing::readFile;
 using testing::runProcess;
 using testing::TempDir;
@@ -27,18 +28,6 @@ using testing::writeFile;
 const std::string kBinary = MORVEX_BINARY;
 const std::string kDviDir = MORVEX_TEST_DVI_DIR;
 const std::string kConfigDir = MORVEX_TEST_CONFIG_DIR;
-
-std::set<std::string> filesIn(const std::string& dir) {
-    std::set<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d)) {
-            std::string n = e->d_name;
-            if (n != "." && n != "..") names.insert(n);
-        }
-        closedir(d);
-    }
-    return names;
-}
 
 // The code whose document text starts text at i; advances i.
 int nextCode(const std::string& text, size_t& i) {

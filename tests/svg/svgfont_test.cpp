@@ -20,6 +20,7 @@
 namespace morvex {
 namespace {
 
+using testing::filesIn;
 using testing::OutCapture;
 using testing::readFile;
 using testing::TempDir;
@@ -39,18 +40,6 @@ void addFont(FontTable& t, int k, const std::string& name, std::initializer_list
     t.slots[k]->used = std::make_unique<std::array<uint8_t, 256>>();
     t.slots[k]->used->fill(0);
     for (int c : codes) (*t.slots[k]->used)[c] = 1;
-}
-
-std::set<std::string> filesIn(const std::string& dir) {
-    std::set<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d)) {
-            std::string n = e->d_name;
-            if (n != "." && n != "..") names.insert(n);
-        }
-        closedir(d);
-    }
-    return names;
 }
 
 // Points the private directories of svgfontbuild into a directory of the
