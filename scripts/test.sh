@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs what is missing, builds morvex with its tests and runs them all:
 # first the normal build, then the same suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer, and last each libFuzzer target for a bounded
+# time (scripts/fuzz.sh; FUZZ_SECONDS per target, default 60).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -18,3 +19,5 @@ sh "$root/scripts/build.sh" "$root/build-sanitize" -DMORVEX_SANITIZE=ON
     export LSAN_OPTIONS=suppressions=$root/tests/sanitizers/lsan.supp
     ctest --output-on-failure -j"$jobs"
 )
+
+sh "$root/scripts/fuzz.sh" "${FUZZ_SECONDS:-60}"

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <system_error>
@@ -55,10 +56,13 @@ std::string absoluteconfigdir(const std::string& configDir) {
 void setprogramname() {
     // As for the metrics: kpathsea needs a program path that resolves even
     // when morvex is not on PATH.
-    if (access("/proc/self/exe", F_OK) == 0)
-        kpse_set_program_name("/proc/self/exe", "morvex");
-    else
-        kpse_set_program_name("morvex", nullptr);
+    // Once per process: kpathsea never frees the names of an earlier call.
+    if (kpse_program_name == nullptr || std::strcmp(kpse_program_name, "morvex") != 0) {
+        if (access("/proc/self/exe", F_OK) == 0)
+            kpse_set_program_name("/proc/self/exe", "morvex");
+        else
+            kpse_set_program_name("morvex", nullptr);
+    }
 }
 
 bool hasused(const std::unique_ptr<FontEntry>& e) { return e != nullptr && e->used != nullptr; }

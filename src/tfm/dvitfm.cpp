@@ -2,9 +2,12 @@
 
 #include <kpathsea/kpathsea.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "dvi/readers.h"
 #include "dvi/file_handle.h"
@@ -68,6 +71,23 @@ void readheader(TfmHeader& hd, std::FILE* in, std::FILE* log) {
     std::fputs("'\n", log);
 }
 
+// Opens a found metrics file for reading. Only a regular file is accepted:
+// a name from a DVI file may lead kpathsea to a device or a named pipe
+// (/dev/stdin, /dev/tty), whose reading would wait for ever. The open does
+// not block, so a pipe without a writer is refused too.
+FileHandle openregular(const std::string& path) {
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return FileHandle();
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return FileHandle();
+    }
+    std::FILE* f = fdopen(fd, "rb");
+    if (f == nullptr) close(fd);
+    return FileHandle(f);
+}
+
 }  // namespace
 
 void dvitfminit() {
@@ -75,31 +95,19 @@ void dvitfminit() {
     // and ends the process when it cannot find "morvex" on PATH (a binary
     // run from its build directory). The running executable's own link
     // gives it a path that always resolves; the program name stays morvex.
-    if (access("/proc/self/exe", F_OK) == 0)
-        kpse_set_program_name("/proc/self/exe", "morvex");
-    else
-        kpse_set_program_name("morvex", nullptr);
+    // Once per process: kpathsea never frees the names of an earlier call.
+    if (kpse_program_name == nullptr || std::strcmp(kpse_program_name, "morvex") != 0) {
+        if (access("/proc/self/exe", F_OK) == 0)
+            kpse_set_program_name("/proc/self/exe", "morvex");
+        else
+            kpse_set_program_name("morvex", nullptr);
+    }
     kpse_set_program_enabled(kpse_tfm_format, 1, kpse_src_compile);
 }
 
-int dvitfmload(TfmState& tfm, const std::string& name, int k, std::FILE* log, std::FILE* out) {
-    char* found = kpse_find_file(name.c_str(), kpse_tfm_format, 1);
-    if (found == nullptr) {
-        std::fprintf(out, "\nCan not find font metrics %s.\n", name.c_str());
-        return 1;
-    }
-    // The path is kept whole, however long kpathsea makes it.
-    std::string path(found);
-    std::free(found);
-    FileHandle in = openFile(path.c_str(), "rb");
-    if (!in) {
-        std::fprintf(out, "\nCan not open %s for reading.\n", path.c_str());
-        return 2;
-    }
-    std::fprintf(log, "\nFont metrics %s: %s\n", name.c_str(), path.c_str());
-
+void dvitfmread(TfmState& tfm, std::FILE* in, int k, std::FILE* log) {
     TfmHeader& hd = tfm.header;
-    readheader(hd, in.get(), log);
+    readheader(hd, in, log);
 
     // bc and ec are bytes and nw a signed 16-bit field, so neither table can
     // exceed 256 respectively 32767 entries, whatever the file says.
@@ -111,17 +119,36 @@ int dvitfmload(TfmState& tfm, const std::string& name, int k, std::FILE* log, st
 
     std::fputs("CHARACTERS SECTION (ec-bc+1)\n", log);
     for (int32_t i = 0; i < ncodes; ++i) {
-        metrics->widthIndex[static_cast<size_t>(i)] = static_cast<uint8_t>(dvireadu1(in.get()));
-        dvireadu1(in.get());
-        dvireadu1(in.get());
-        dvireadu1(in.get());
+        metrics->widthIndex[static_cast<size_t>(i)] = static_cast<uint8_t>(dvireadu1(in));
+        dvireadu1(in);
+        dvireadu1(in);
+        dvireadu1(in);
     }
 
     std::fputs("WIDTHS SECTION (nw)\n", log);
     const double design = static_cast<double>(hd.designSize);
-    for (float& w : metrics->widths) w = static_cast<float>(readfixword(in.get()) * design);
+    for (float& w : metrics->widths) w = static_cast<float>(readfixword(in) * design);
 
     tfm.tables.fonts[static_cast<size_t>(k & 0xFF)] = std::move(metrics);
+}
+
+int dvitfmload(TfmState& tfm, const std::string& name, int k, std::FILE* log, std::FILE* out) {
+    char* found = kpse_find_file(name.c_str(), kpse_tfm_format, 1);
+    if (found == nullptr) {
+        std::fprintf(out, "\nCan not find font metrics %s.\n", name.c_str());
+        return 1;
+    }
+    // The path is kept whole, however long kpathsea makes it.
+    std::string path(found);
+    std::free(found);
+    FileHandle in = openregular(path);
+    if (!in) {
+        std::fprintf(out, "\nCan not open %s for reading.\n", path.c_str());
+        return 2;
+    }
+    std::fprintf(log, "\nFont metrics %s: %s\n", name.c_str(), path.c_str());
+
+    dvitfmread(tfm, in.get(), k, log);
     return 0;
 }
 

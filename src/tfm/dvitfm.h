@@ -38,7 +38,8 @@ struct TfmState {
 void dvitfminit();
 
 // Finds and reads the TFM file of name into the tables of font number k
-// (0..255). Returns 0, 1 (not found) or 2 (not openable); messages go to out.
+// (0..255). Returns 0, 1 (not found) or 2 (not openable, or not a regular
+// file); messages go to out.
 int dvitfmload(TfmState& tfm, const std::string& name, int k, std::FILE* log, std::FILE* out);
 
 // Width of code ch of font k in points at design size; 0 when the font has
@@ -56,6 +57,11 @@ inline float dvitfmwidth(const TfmState& tfm, int32_t k, int32_t ch) {
     if (idx >= m->widths.size()) return 0.0f;
     return m->widths[idx];
 }
+
+// The reading part of dvitfmload: the sections of the TFM stream in, from
+// its current position, into the tables of font number k, with their trace.
+// Every byte past the end of the stream counts as 255, so any stream loads.
+void dvitfmread(TfmState& tfm, std::FILE* in, int k, std::FILE* log);
 
 void dvitfmfree(TfmState& tfm, std::FILE* log);
 
