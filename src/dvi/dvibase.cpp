@@ -41,17 +41,6 @@ std::string readText(std::FILE* dvi, int32_t n) {
 // The C string view of a text: up to its first zero byte, as "%s" prints it.
 const char* cText(const std::string& text) { return text.c_str(); }
 
-// Font names go into entity declarations, CSS rules and url() references
-// unescaped, so only the characters of plain TeX file names are accepted.
-bool isPlainFontName(const std::string& name) {
-    for (unsigned char c : name) {
-        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                  c == '-' || c == '_' || c == '.' || c == '+' || c == '/';
-        if (!ok) return false;
-    }
-    return true;
-}
-
 // Size in points of a scaled size in DVI units.
 double pointSize(uint32_t s, float ptPerDvi) {
     float size = static_cast<float>(s) * ptPerDvi;
@@ -201,7 +190,7 @@ int dvibase(Run& run, const std::string& fontsPath, std::FILE* dvi, std::FILE* s
         FontDefRecord rec = readfontdef(dvi, log);
         std::fprintf(run.out, "*");
         std::fprintf(log, "n:%s", cText(rec.name));
-        if (!isPlainFontName(rec.name)) return DVIBASE_BAD_FNT_DEF;
+        if (!fontnameplain(rec.name)) return DVIBASE_BAD_FNT_DEF;
         auto def = std::make_unique<FontDef>();
         def->checksum = rec.checksum;
         def->s = rec.s;

@@ -4,6 +4,15 @@
 
 namespace morvex {
 
+bool fontnameplain(const std::string& name) {
+    for (unsigned char c : name) {
+        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                  c == '_' || c == '.' || c == '+' || c == '/';
+        if (!ok) return false;
+    }
+    return true;
+}
+
 FontDefRecord readfontdef(std::FILE* dvi, std::FILE* log) {
     FontDefRecord def;
     std::fputs("\nFNT_DEF_1: ", log);

@@ -16,6 +16,12 @@ struct FontDefRecord {
     std::string name;  // area followed by name, a + l bytes
 };
 
+// TeX's own font names are plain file names: letters, digits, "-", "_",
+// ".", "+", and "/" in an area. A name from a DVI file goes unescaped into
+// the SVG prologue and into kpathsea, which expands $VAR and ~ in it, so
+// nothing else is accepted.
+bool fontnameplain(const std::string& name);
+
 // Reads the record after its opcode and traces its label and numbers.
 FontDefRecord readfontdef(std::FILE* dvi, std::FILE* log);
 

@@ -4,6 +4,7 @@
 
 #include "dvi/font_def.h"
 #include "dvi/readers.h"
+#include "svg/svgfontextract.h"
 
 namespace morvex {
 
@@ -24,6 +25,13 @@ int dvipagefontdef(FontTable& fonts, TfmState& tfm, bool onSelectedPage, std::FI
     FontEntry& placed = *entry;
     fonts.slots[static_cast<size_t>(def.k)] = std::move(entry);
 
+    // kpathsea expands $VAR and ~ in the names it is given: a DVI file may
+    // name its fonts only as TeX does.
+    if (!fontnameplain(def.name)) {
+        std::fprintf(out, "\nCan not find font metrics %s: the name is not a plain file name.\n",
+                     svgfontprintable(def.name).c_str());
+        return 1;
+    }
     int r = dvitfmload(tfm, def.name, def.k, log, out);
     if (r != 0) return r;
     if (onSelectedPage) placed.used = std::make_unique<std::array<uint8_t, 256>>();

@@ -173,18 +173,27 @@ TEST(DvipageRun, MissingMetricsEndTheRunWith200) {
     EXPECT_EQ(r.svg.find("</svg>"), std::string::npos);
 }
 
-TEST(DvipageRun, FontNameWithShellCharactersRunsNoCommand) {
-    // Generation of missing metrics stays enabled here: the name goes only
-    // to kpathsea, which refuses to make a font of such a name.
-    for (const char* name : {"x;touch pwned;y", "$(touch pwned)", "`touch pwned`"}) {
+TEST(DvipageRun, FontNamesThatAreNotPlainFileNamesAreNotLookedUp) {
+    // Generation of missing metrics stays enabled here. kpathsea would
+    // expand $VAR and ~ in a name, so such a name could make any file the
+    // user can read pass for metrics (its header bytes land in the trace).
+    // The environment names a real TFM file through a variable.
+    const std::string cmr10 = testing::runProcess({"kpsewhich", "cmr10.tfm"}, "/").out;
+    ASSERT_FALSE(cmr10.empty());
+    const std::string cmr10dir = cmr10.substr(0, cmr10.rfind('/'));
+    for (const char* name : {"x;touch pwned;y", "$(touch pwned)", "`touch pwned`", "$MVXDIR/cmr10", "~/cmr10",
+                             "cm r10", "cm{r}10"}) {
         BinaryRun r;
         DviWriter w;
         w.fntdef(0, name);
         ASSERT_TRUE(testing::writeFile(r.dir.file("in.dvi"), onePageFile(w.b)));
-        r.go("in.dvi", {}, {});
+        r.go("in.dvi", {}, {"MVXDIR=" + cmr10dir, "HOME=" + cmr10dir});
         EXPECT_EQ(r.result.exitCode, 200) << name;
-        EXPECT_NE(r.result.out.find(std::string("\nCan not find font metrics ") + name + ".\n"), std::string::npos)
+        EXPECT_NE(r.result.out.find(std::string("\nCan not find font metrics ") + name +
+                                    ": the name is not a plain file name.\n"),
+                  std::string::npos)
             << r.result.out;
+        EXPECT_EQ(r.log.find("Font metrics"), std::string::npos) << name;
         EXPECT_NE(access(r.dir.file("pwned").c_str(), F_OK), 0) << name;
     }
 }
