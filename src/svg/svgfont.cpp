@@ -1,19 +1,14 @@
 #include "svg/svgfont.h"
 
-#include <unistd.h>
-
 #include <array>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <set>
 #include <system_error>
 
 #include "svg/psmap.h"
 #include "svg/svgfontextract.h"
-
-// Last: its macros (isblank and others) clash with the C++ headers.
-#include <kpathsea/kpathsea.h>
+#include "tfm/kpse_program.h"
 
 namespace morvex {
 
@@ -53,25 +48,13 @@ std::string absoluteconfigdir(const std::string& configDir) {
     return s;
 }
 
-void setprogramname() {
-    // As for the metrics: kpathsea needs a program path that resolves even
-    // when morvex is not on PATH.
-    // Once per process: kpathsea never frees the names of an earlier call.
-    if (kpse_program_name == nullptr || std::strcmp(kpse_program_name, "morvex") != 0) {
-        if (access("/proc/self/exe", F_OK) == 0)
-            kpse_set_program_name("/proc/self/exe", "morvex");
-        else
-            kpse_set_program_name("morvex", nullptr);
-    }
-}
-
 bool hasused(const std::unique_ptr<FontEntry>& e) { return e != nullptr && e->used != nullptr; }
 
 }  // namespace
 
 int svgfontbuild(SvgFontState& st, const std::string& configDir, const std::string& fontsPath,
                  const std::string& encodingName, const FontTable& fonts, std::FILE* log, std::FILE* out) {
-    setprogramname();
+    kpseprogramname();
     std::fputs("SVG Fonts:", out);
     const std::string absConfig = absoluteconfigdir(configDir);
     st.psPath = absConfig + "/" + "tarnevik.ps";

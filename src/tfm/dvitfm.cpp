@@ -7,9 +7,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 
 #include "dvi/readers.h"
+#include "tfm/kpse_program.h"
 #include "dvi/file_handle.h"
 
 namespace morvex {
@@ -91,17 +91,7 @@ FileHandle openregular(const std::string& path) {
 }  // namespace
 
 void dvitfminit() {
-    // kpathsea derives its SELFAUTO* directories from the invocation name
-    // and ends the process when it cannot find "morvex" on PATH (a binary
-    // run from its build directory). The running executable's own link
-    // gives it a path that always resolves; the program name stays morvex.
-    // Once per process: kpathsea never frees the names of an earlier call.
-    if (kpse_program_name == nullptr || std::strcmp(kpse_program_name, "morvex") != 0) {
-        if (access("/proc/self/exe", F_OK) == 0)
-            kpse_set_program_name("/proc/self/exe", "morvex");
-        else
-            kpse_set_program_name("morvex", nullptr);
-    }
+    kpseprogramname();
     kpse_set_program_enabled(kpse_tfm_format, 1, kpse_src_compile);
 }
 
