@@ -5,17 +5,13 @@
 #include <string>
 
 #include "dvi/font_def.h"
+#include "dvi/opcodes.h"
 #include "dvi/readers.h"
 
 namespace morvex {
 
 namespace {
 
-constexpr int32_t OP_BOP = 139;
-constexpr int32_t OP_FNT_DEF1 = 243;
-constexpr int32_t OP_PRE = 247;
-constexpr int32_t OP_POST = 248;
-constexpr int32_t OP_POST_POST = 249;
 constexpr int32_t PADDING_BYTE = 223;
 
 constexpr const char* SVG_NAMESPACE = "xmlns=\"http://www.w3.org/2000/svg\"";

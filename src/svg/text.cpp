@@ -1,5 +1,6 @@
 #include "svg/text.h"
 
+#include "dvi/opcodes.h"
 #include "svg/conv.h"
 
 namespace morvex {
@@ -9,12 +10,12 @@ namespace {
 enum class InputClass { Bop, Eop, Font, Character, Movement, Rule, Other };
 
 InputClass classify(int32_t opcode) {
-    if (opcode == 139) return InputClass::Bop;
-    if (opcode == 140) return InputClass::Eop;
-    if (opcode >= 171 && opcode <= 235) return InputClass::Font;
-    if ((opcode >= 0 && opcode <= 128) || opcode == 133) return InputClass::Character;
-    if (opcode >= 143 && opcode <= 170) return InputClass::Movement;
-    if (opcode == 132 || opcode == 137) return InputClass::Rule;
+    if (opcode == OP_BOP) return InputClass::Bop;
+    if (opcode == OP_EOP) return InputClass::Eop;
+    if (opcode >= OP_FNT_NUM_0 && opcode <= OP_FNT1) return InputClass::Font;
+    if ((opcode >= 0 && opcode <= OP_SET1) || opcode == OP_PUT1) return InputClass::Character;
+    if (opcode >= OP_RIGHT1 && opcode <= OP_Z4) return InputClass::Movement;
+    if (opcode == OP_SET_RULE || opcode == OP_PUT_RULE) return InputClass::Rule;
     return InputClass::Other;
 }
 
