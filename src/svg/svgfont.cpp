@@ -6,6 +6,7 @@
 #include <set>
 #include <system_error>
 
+#include "dvi/file_handle.h"
 #include "svg/psmap.h"
 #include "svg/svgfontextract.h"
 #include "tfm/kpse_program.h"
@@ -61,15 +62,14 @@ int svgfontbuild(SvgFontState& st, const std::string& configDir, const std::stri
     st.encPath = absConfig + "/" + "tarnevik.enc";
     st.mapPath = configDir + "/" + "morvex.map";
 
-    std::FILE* map = std::fopen(st.mapPath.c_str(), "rb");
-    if (map == nullptr) {
+    FileHandle map = openFile(st.mapPath.c_str(), "rb");
+    if (!map) {
         std::fprintf(out, "Can not open MAP file %s.\n", st.mapPath.c_str());
         return 2;
     }
     WorkDir work;
     if (!work.create()) {
         std::fputs("\nCan not create a private directory for the generated SVG fonts.\n", out);
-        std::fclose(map);
         return 5;
     }
     st.workDir = work.path;
@@ -87,8 +87,7 @@ int svgfontbuild(SvgFontState& st, const std::string& configDir, const std::stri
             }
     }
 
-    int result = 0;
-    for (int k = 0; k < 256 && result == 0; ++k) {
+    for (int k = 0; k < 256; ++k) {
         const auto& entry = fonts.slots[k];
         if (!hasused(entry)) continue;
         std::fputc('*', out);
@@ -99,25 +98,26 @@ int svgfontbuild(SvgFontState& st, const std::string& configDir, const std::stri
             std::fprintf(log, "\nsame font as Fnt:%d\n", firstOfName[k]);
             continue;
         }
+        std::array<bool, 256> used{};
+        for (int j = k; j < 256; ++j) {
+            if (firstOfName[j] != k || !hasused(fonts.slots[j])) continue;
+            for (int c = 0; c < 256; ++c) used[c] = used[c] || (*fonts.slots[j]->used)[c] == 1;
+        }
         st.symbols.clear();
         for (int c = 0; c < 256; ++c) {
-            bool used = false;
-            for (int j = k; j < 256 && !used; ++j)
-                used = firstOfName[j] == k && hasused(fonts.slots[j]) && (*fonts.slots[j]->used)[c] == 1;
-            if (!used) continue;
+            if (!used[c]) continue;
             std::fprintf(log, "%d ", c);
             st.symbols += std::to_string(c) + " ";
         }
-        if (!psmap(st, map, entry->name, log)) {
+        if (!psmap(st, map.get(), entry->name, log)) {
             std::fprintf(out, "Mappings for %s not founded.\n", svgfontprintable(entry->name).c_str());
-            result = 3;
-            break;
+            st.workDir.clear();
+            return 3;
         }
         svgfontextract(entry->name, st.fnt_dvi, st.fnt_pfb, st.symbols, encodingName, st.encPath, st.psPath,
                        st.workDir, log, out);
     }
-    if (result == 0) result = svgfontwrite(fontsPath, fonts, st.workDir, out);
-    std::fclose(map);
+    int result = svgfontwrite(fontsPath, fonts, st.workDir, out);
     st.workDir.clear();
     return result;
 }
@@ -125,16 +125,16 @@ int svgfontbuild(SvgFontState& st, const std::string& configDir, const std::stri
 int svgfontwrite(const std::string& fontsPath, const FontTable& fonts, const std::string& workDir,
                  std::FILE* out) {
     std::fprintf(out, "\nOpening file: %s (w).\n", fontsPath.c_str());
-    std::FILE* f = std::fopen(fontsPath.c_str(), "wb");
-    if (f == nullptr) {
+    FileHandle f = openFile(fontsPath.c_str(), "wb");
+    if (!f) {
         std::fprintf(out, "\nCan not open %s as SVG font output file.\n", fontsPath.c_str());
         return 4;
     }
     std::fputs("SVG Fonts:", out);
-    std::fprintf(f, "<?xml %s %s standalone=\"yes\" ?>", "version=\"1.0\"", "encoding=\"utf-8\"");
+    std::fprintf(f.get(), "<?xml %s %s standalone=\"yes\" ?>", "version=\"1.0\"", "encoding=\"utf-8\"");
     std::fputs("\n<svg width=\"100%\" height=\"100%\" version=\"1.1\"\n     xmlns=\"http://www.w3.org/2000/svg\">",
-               f);
-    std::fputs("\n<defs>\n", f);
+               f.get());
+    std::fputs("\n<defs>\n", f.get());
 
     std::set<std::string> copied;
     for (int k = 0; k < 256; ++k) {
@@ -143,23 +143,23 @@ int svgfontwrite(const std::string& fontsPath, const FontTable& fonts, const std
         std::fputc('*', out);
         if (!copied.insert(entry->name).second) continue;  // one SVG font per name
         std::string generated = workDir + "/" + entry->name;
-        std::FILE* g = svgfontnamesafe(entry->name) ? std::fopen(generated.c_str(), "rb") : nullptr;
-        if (g == nullptr) {
+        FileHandle g = svgfontnamesafe(entry->name) ? openFile(generated.c_str(), "rb") : nullptr;
+        if (!g) {
             std::fprintf(out, "\nCan not open generated SVG font %s.\n", svgfontprintable(entry->name).c_str());
-            std::fclose(f);
             return 5;
         }
         std::array<char, 65536> buf;
         std::size_t n;
-        while ((n = std::fread(buf.data(), 1, buf.size(), g)) > 0) std::fwrite(buf.data(), 1, n, f);
-        std::fclose(g);
+        while ((n = std::fread(buf.data(), 1, buf.size(), g.get())) > 0) std::fwrite(buf.data(), 1, n, f.get());
+        g.reset();
         if (std::remove(generated.c_str()) != 0)
             std::fprintf(out, "\nCan not remove generated SVG font %s.\n", entry->name.c_str());
     }
-    std::fputs("</defs>", f);
-    std::fputs("\n</svg>\n", f);
-    bool written = !std::ferror(f);
-    if (std::fclose(f) != 0) written = false;
+    std::fputs("</defs>", f.get());
+    std::fputs("\n</svg>\n", f.get());
+    // Closed here, not by the handle, so a failed final write is seen.
+    bool written = !std::ferror(f.get());
+    if (std::fclose(f.release()) != 0) written = false;
     if (!written) {
         // A full disk must not pass for a complete fonts file.
         std::fprintf(out, "\nCan not write %s.\n", fontsPath.c_str());
