@@ -10,10 +10,8 @@
 
 #include <fcntl.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -113,15 +111,6 @@ inline BoundedResult runBounded(const std::vector<std::string>& args, const std:
     slurp(outFd, r.out);
     slurp(errFd, r.err);
     return r;
-}
-
-// The names in a directory, sorted.
-inline std::vector<std::string> entriesOf(const std::string& dir) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(dir, ec)) names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 }  // namespace morvex::testing
