@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
                "/TeXUTF8Encoding [\n",
                f);
     for (int code = 0; code < 256; ++code) {
-        writePsString(f, morvex::convcode(static_cast<unsigned char>(code)));
+        writePsString(f, morvex::convCode(static_cast<unsigned char>(code)));
         std::fprintf(f, " %% 0x%02X\n", code);
     }
     std::fputs("] def\n", f);

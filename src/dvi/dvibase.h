@@ -1,23 +1,24 @@
 #pragma once
 #include <cstdio>
-#include <string>
 
-#include "dvi/run.h"
+#include "base/dvi_frame.h"
 
 namespace morvex {
 
 // Result codes of dvibase; the front end turns them into messages.
 enum DvibaseResult : int {
-    DVIBASE_OK = 0,
-    DVIBASE_NO_POST_POST = 12,
-    DVIBASE_NO_POST = 13,
-    DVIBASE_BAD_FNT_DEF = 14,
-    DVIBASE_NO_PRE = 15,
-    DVIBASE_NO_BOP = 16,
+    kDvibaseOk = 0,
+    kDvibaseNoPostPost = 12,
+    kDvibaseNoPost = 13,
+    kDvibaseBadFntDef = 14,
+    kDvibaseNoPre = 15,
+    kDvibaseNoBop = 16,
 };
 
-// Reads preamble and postamble, writes the SVG prologue, walks the page chain
-// and leaves the DVI stream at the first page's bop.
-int dvibase(Run& run, const std::string& fontsPath, std::FILE* dvi, std::FILE* svg, std::FILE* log);
+// Reads the preamble and the postamble with its fonts into frame, walks
+// the page chain and leaves the DVI stream at the first page's bop. The
+// frame is filled as far as the file could be read: after code 14 it holds
+// the size of the pages, after code 16 the fonts as well.
+int dvibase(DviFrame& frame, std::FILE* dvi, std::FILE* log, std::FILE* out);
 
 }  // namespace morvex

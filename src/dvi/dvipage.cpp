@@ -1,18 +1,15 @@
 #include "dvi/dvipage.h"
 
+#include <string>
+
+#include "base/readers.h"
 #include "dvi/opcodes.h"
-#include "dvi/page_fonts.h"
-#include "dvi/readers.h"
-#include "dvi/register_stack.h"
-#include "svg/svgfont.h"
-#include "svg/text.h"
-#include "tfm/dvitfm.h"
 
 namespace morvex {
 
 namespace {
 
-constexpr char MOVEMENT_NAMES[28][5] = {
+constexpr char kMovementNames[28][5] = {
     "<r1>", "<r2>", "<r3>", "<r4>",                  //
     "<w0>", "<w1>", "<w2>", "<w3>", "<w4>",          //
     "<x0>", "<x1>", "<x2>", "<x3>", "<x4>",          //
@@ -21,17 +18,21 @@ constexpr char MOVEMENT_NAMES[28][5] = {
     "<z0>", "<z1>", "<z2>", "<z3>", "<z4>",
 };
 
+// The bytes of a special handed to the sink; the rest is only traced, so a
+// special of any length is streamed.
+constexpr size_t kSpecialKept = 4096;
+
 // The trace takes a label for nearly every command of every page; these
 // writes skip the stream lock and the length scan (one thread owns the log).
 template <size_t N>
-inline void tracelabel(std::FILE* log, const char (&label)[N]) {
+inline void traceLabel(std::FILE* log, const char (&label)[N]) {
     fwrite_unlocked(label, 1, N - 1, log);
 }
 
-inline void tracebyte(std::FILE* log, int32_t b) { putc_unlocked(b, log); }
+inline void traceByte(std::FILE* log, int32_t b) { putc_unlocked(b, log); }
 
 // A signed operand of 1..4 bytes.
-int32_t readsigned(std::FILE* dvi, int32_t bytes) {
+int32_t readSigned(std::FILE* dvi, int32_t bytes) {
     switch (bytes) {
         case 1: return dvireads1(dvi);
         case 2: return dvireads2(dvi);
@@ -40,182 +41,184 @@ int32_t readsigned(std::FILE* dvi, int32_t bytes) {
     }
 }
 
-// A character of set_char_0..set_char_127, set1 or put1: mark it on the
-// selected page, remember h, and advance unless it is put.
-void dvipagechar(Run& run, int32_t code, bool advance) {
-    PageLoopState& st = run.loop;
-    st.param = code;
-    if (st.currentPage == run.selectedPage) dvipagemarkused(run.fonts, st.currentFont, code);
-    st.hBefore = st.regs.h;
-    if (advance) st.regs.h = wrapadd(st.regs.h, dvipagecharwidth(run.fonts, run.tfm, st.currentFont, code));
-}
-
-// Special text is traced up to its first zero byte, as %s would, without
-// being held in memory.
-void dvipagespecial(std::FILE* dvi, std::FILE* log, const char* label, int32_t length) {
-    std::fputs(label, log);
-    bool ended = false;
-    for (int32_t i = 0; i < length; ++i) {
-        int32_t b = dvireadu1(dvi);
-        if (b == 0) ended = true;
-        if (!ended) tracebyte(log, b);
-    }
-}
-
-void dvipagebop(Run& run, std::FILE* dvi, std::FILE* log) {
-    PageLoopState& st = run.loop;
-    st.regs = DviRegisters{};
-    st.currentPage = static_cast<int32_t>(dviread4(dvi));
-    for (int i = 0; i < 10; ++i) dviread4(dvi);
-    if (st.currentPage == run.selectedPage) std::fputc('(', run.out);
-    std::fputc('.', run.out);
-    std::fflush(run.out);
-    std::fprintf(log, "\nbop: Page %d\n", st.currentPage);
-    st.param = st.currentPage;
-}
-
-int dvipagepost(Run& run, const std::string& configDir, const std::string& fontsPath, std::FILE* svg,
-                std::FILE* log) {
-    std::fputs("\n", run.out);
-    std::fputs("\n</svg>\n", svg);
-    std::fputs("\n", log);
-    dvitfmfree(run.tfm, log);
-    dvipagestackfree(run.stack);
-    int r = svgfontbuild(run.svgfont, configDir, fontsPath, "TeXUTF8Encoding", run.fonts, log, run.out);
-    dvipagefontfree(run.fonts, log);
-    return r == 0 ? DVIPAGE_OK : DVIPAGE_SVGFONT_BASE + r;
-}
-
 }  // namespace
 
-void dvipagestart(Run& run, std::FILE* log) {
+PageInterpreter::PageInterpreter(int32_t selectedPage, int32_t stackCapacity, std::FILE* log, std::FILE* out)
+    : selectedPage(selectedPage), stackCapacity(stackCapacity), log(log), out(out) {}
+
+int PageInterpreter::dvipage(std::FILE* dvi, PageSink& sink) {
     std::fputs("#### dvipage\n", log);
-    std::fprintf(log, "Stack depth: %d", run.stackCapacity);
-    dvipagestackcreate(run.stack, run.stackCapacity);
-    for (auto& slot : run.fonts.slots) slot.reset();
+    std::fprintf(log, "Stack depth: %d", stackCapacity);
+    createStack(stack, stackCapacity);
+    for (auto& slot : fonts) slot.reset();
     dvitfminit();
-    std::fputs("Pages:", run.out);
-    std::fflush(run.out);
+    std::fputs("Pages:", out);
+    std::fflush(out);
+    for (;;) {
+        int result = command(dvi, sink);
+        if (result != kContinue) return result;
+    }
 }
 
-int dvipagecommand(Run& run, std::FILE* dvi, const std::string& configDir, const std::string& fontsPath,
-                   std::FILE* svg, std::FILE* log) {
-    PageLoopState& st = run.loop;
-    DviRegisters& r = st.regs;
-    const int32_t op = dvireadu1(dvi);
-    st.opcode = op;
+// A character of set_char_0..set_char_127, set1 or put1: mark it on the
+// selected page and advance unless it is put.
+void PageInterpreter::character(int32_t code, bool put, PageSink& sink) {
+    if (selected()) dvipagemarkused(fonts, font, code);
+    const int32_t hBefore = regs.h;
+    const int32_t advance = dvipagecharwidth(fonts, tfm, font, code);
+    if (!put) regs.h = wrapAdd(regs.h, advance);
+    if (selected()) sink.character({code, font, hBefore, regs.v, advance, put});
+}
 
-    if (op < OP_SET1) {
+void PageInterpreter::beginPage(std::FILE* dvi, PageSink& sink) {
+    regs = DviRegisters{};
+    currentPage = static_cast<int32_t>(dviread4(dvi));
+    for (int i = 0; i < 10; ++i) dviread4(dvi);
+    if (selected()) std::fputc('(', out);
+    std::fputc('.', out);
+    std::fflush(out);
+    std::fprintf(log, "\nbop: Page %d\n", currentPage);
+    if (selected()) sink.pageBegin(currentPage);
+}
+
+// The special's text is traced up to its first zero byte, as %s would, and
+// only its first bytes are kept for the sink.
+void PageInterpreter::special(std::FILE* dvi, const char* label, uint32_t length, PageSink& sink) {
+    std::fputs(label, log);
+    std::string kept;
+    bool ended = false;
+    for (uint32_t i = 0; i < length; ++i) {
+        int32_t b = dvireadu1(dvi);
+        if (b == 0) ended = true;
+        if (!ended) traceByte(log, b);
+        if (kept.size() < kSpecialKept) kept.push_back(static_cast<char>(b));
+    }
+    if (selected()) sink.special(kept, length);
+}
+
+void PageInterpreter::endPages() {
+    std::fputs("\n", out);
+    std::fputs("\n", log);
+    dvitfmfree(tfm, log);
+    releaseStack(stack);
+}
+
+int PageInterpreter::command(std::FILE* dvi, PageSink& sink) {
+    DviRegisters& r = regs;
+    const int32_t op = dvireadu1(dvi);
+
+    if (op < kOpSet1) {
         if (op >= 32) {
-            tracebyte(log, op);
+            traceByte(log, op);
         } else {
-            tracebyte(log, '^');
-            tracebyte(log, op + 64);
+            traceByte(log, '^');
+            traceByte(log, op + 64);
         }
-        dvipagechar(run, op, true);
-    } else if (op >= OP_RIGHT1 && op <= OP_Z4) {
+        character(op, false, sink);
+        return kContinue;
+    }
+    if (op >= kOpRight1 && op <= kOpZ4) {
         // Movements: four groups with a 1..4-byte operand, three of them
         // also with a form that reuses the register (w0, x0, y0, z0).
-        if (op < OP_W0) {
-            r.h = wrapadd(r.h, readsigned(dvi, op - OP_RIGHT1 + 1));
-        } else if (op < OP_X0) {
-            if (op > OP_W0) r.w = readsigned(dvi, op - OP_W0);
-            r.h = wrapadd(r.h, r.w);
-        } else if (op < OP_DOWN1) {
-            if (op > OP_X0) r.x = readsigned(dvi, op - OP_X0);
-            r.h = wrapadd(r.h, r.x);
-        } else if (op < OP_Y0) {
-            r.v = wrapadd(r.v, readsigned(dvi, op - OP_DOWN1 + 1));
-        } else if (op < OP_Z0) {
-            if (op > OP_Y0) r.y = readsigned(dvi, op - OP_Y0);
-            r.v = wrapadd(r.v, r.y);
+        if (op < kOpW0) {
+            r.h = wrapAdd(r.h, readSigned(dvi, op - kOpRight1 + 1));
+        } else if (op < kOpX0) {
+            if (op > kOpW0) r.w = readSigned(dvi, op - kOpW0);
+            r.h = wrapAdd(r.h, r.w);
+        } else if (op < kOpDown1) {
+            if (op > kOpX0) r.x = readSigned(dvi, op - kOpX0);
+            r.h = wrapAdd(r.h, r.x);
+        } else if (op < kOpY0) {
+            r.v = wrapAdd(r.v, readSigned(dvi, op - kOpDown1 + 1));
+        } else if (op < kOpZ0) {
+            if (op > kOpY0) r.y = readSigned(dvi, op - kOpY0);
+            r.v = wrapAdd(r.v, r.y);
         } else {
-            if (op > OP_Z0) r.z = readsigned(dvi, op - OP_Z0);
-            r.v = wrapadd(r.v, r.z);
+            if (op > kOpZ0) r.z = readSigned(dvi, op - kOpZ0);
+            r.v = wrapAdd(r.v, r.z);
         }
-        tracelabel(log, MOVEMENT_NAMES[op - OP_RIGHT1]);
-    } else if (op >= OP_FNT_NUM_0 && op <= OP_FNT_NUM_63) {
-        st.currentFont = op - OP_FNT_NUM_0;
-        st.param = st.currentFont;
+        traceLabel(log, kMovementNames[op - kOpRight1]);
+        if (selected()) sink.movement(r.h, r.v);
+        return kContinue;
+    }
+    if (op >= kOpFntNum0 && op <= kOpFntNum63) {
+        font = op - kOpFntNum0;
         // "\n[fnt_num_%d]", written without printf: fonts change often.
-        tracelabel(log, "\n[fnt_num_");
-        if (st.currentFont >= 10) tracebyte(log, '0' + st.currentFont / 10);
-        tracebyte(log, '0' + st.currentFont % 10);
-        tracebyte(log, ']');
-    } else {
-        switch (op) {
-            case OP_SET1:
-                tracelabel(log, "<set1>");
-                dvipagechar(run, dvireadu1(dvi), true);
-                break;
-            case OP_PUT1:
-                tracelabel(log, "<put1>");
-                dvipagechar(run, dvireadu1(dvi), false);
-                break;
-            case OP_SET_RULE:
-            case OP_PUT_RULE: {
-                if (op == OP_SET_RULE)
-                    tracelabel(log, "<setrule>");
-                else
-                    tracelabel(log, "<putrule>");
-                int32_t a = static_cast<int32_t>(dviread4(dvi));
-                int32_t b = static_cast<int32_t>(dviread4(dvi));
-                st.param = b;
-                st.ruleHeight = a;
-                if (op == OP_SET_RULE) r.h = wrapadd(r.h, b);
-                break;
-            }
-            case OP_NOP:
-                tracelabel(log, "<nop>");
-                break;
-            case OP_BOP:
-                dvipagebop(run, dvi, log);
-                break;
-            case OP_EOP:
-                tracelabel(log, "\neop");
-                if (st.currentPage == run.selectedPage) std::fputc(')', run.out);
-                break;
-            case OP_PUSH:
-                dvipagepush(run.stack, r, log, run.out);
-                break;
-            case OP_POP:
-                dvipagepop(run.stack, r, log, run.out);
-                break;
-            case OP_FNT1:
-                st.currentFont = dvireadu1(dvi);
-                std::fprintf(log, "[fnt_1_%d]", st.currentFont);
-                st.param = st.currentFont;
-                break;
-            case OP_XXX1:
-                dvipagespecial(dvi, log, "xxx_1:", dvireadu1(dvi));
-                break;
-            case OP_XXX2:
-                dvipagespecial(dvi, log, "xxx_2:", dvireads2(dvi) & 0xFFFF);
-                break;
-            case OP_FNT_DEF1:
-                if (dvipagefontdef(run.fonts, run.tfm, st.currentPage == run.selectedPage, dvi, log, run.out) != 0)
-                    return DVIPAGE_NO_METRICS;
-                break;
-            case OP_POST:
-                return dvipagepost(run, configDir, fontsPath, svg, log);
-            default:
-                std::fprintf(run.out, "\n?\?(%x)\n", static_cast<unsigned>(op));
-                return DVIPAGE_UNSUPPORTED;
+        traceLabel(log, "\n[fnt_num_");
+        if (font >= 10) traceByte(log, '0' + font / 10);
+        traceByte(log, '0' + font % 10);
+        traceByte(log, ']');
+        if (selected()) sink.fontSelect(font);
+        return kContinue;
+    }
+    switch (op) {
+        case kOpSet1:
+            traceLabel(log, "<set1>");
+            character(dvireadu1(dvi), false, sink);
+            break;
+        case kOpPut1:
+            traceLabel(log, "<put1>");
+            character(dvireadu1(dvi), true, sink);
+            break;
+        case kOpSetRule:
+        case kOpPutRule: {
+            const bool put = op == kOpPutRule;
+            if (put)
+                traceLabel(log, "<putrule>");
+            else
+                traceLabel(log, "<setrule>");
+            const int32_t a = static_cast<int32_t>(dviread4(dvi));
+            const int32_t b = static_cast<int32_t>(dviread4(dvi));
+            const RuleEvent rule{r.h, r.v, a, b, put};
+            if (!put) r.h = wrapAdd(r.h, b);
+            if (selected()) sink.rule(rule);
+            break;
         }
+        case kOpNop:
+            traceLabel(log, "<nop>");
+            if (selected()) sink.plain(PlainCommand::Nop);
+            break;
+        case kOpBop:
+            beginPage(dvi, sink);
+            break;
+        case kOpEop:
+            traceLabel(log, "\neop");
+            if (selected()) {
+                std::fputc(')', out);
+                sink.pageEnd();
+            }
+            break;
+        case kOpPush:
+            dvipagepush(stack, r, log, out);
+            if (selected()) sink.plain(PlainCommand::Push);
+            break;
+        case kOpPop:
+            dvipagepop(stack, r, log, out);
+            if (selected()) sink.plain(PlainCommand::Pop);
+            break;
+        case kOpFnt1:
+            font = dvireadu1(dvi);
+            std::fprintf(log, "[fnt_1_%d]", font);
+            if (selected()) sink.fontSelect(font);
+            break;
+        case kOpXxx1:
+            special(dvi, "xxx_1:", static_cast<uint32_t>(dvireadu1(dvi)), sink);
+            break;
+        case kOpXxx2:
+            special(dvi, "xxx_2:", static_cast<uint32_t>(dvireads2(dvi) & 0xFFFF), sink);
+            break;
+        case kOpFntDef1:
+            if (dvipagefontdef(fonts, tfm, selected(), dvi, log, out) != 0) return kDvipageNoMetrics;
+            if (selected()) sink.plain(PlainCommand::FontDef);
+            break;
+        case kOpPost:
+            endPages();
+            return kDvipageOk;
+        default:
+            std::fprintf(out, "\n?\?(%x)\n", static_cast<unsigned>(op));
+            return kDvipageUnsupported;
     }
-
-    if (st.currentPage == run.selectedPage)
-        dvipagetext(run.text, run.ptPerDvi, op, st.param, st.ruleHeight, st.hBefore, svg, log, r, run.out);
-    return DVIPAGE_CONTINUE;
-}
-
-int dvipage(Run& run, std::FILE* dvi, const std::string& configDir, const std::string& fontsPath,
-            std::FILE* svg, std::FILE* log) {
-    dvipagestart(run, log);
-    for (;;) {
-        int result = dvipagecommand(run, dvi, configDir, fontsPath, svg, log);
-        if (result != DVIPAGE_CONTINUE) return result;
-    }
+    return kContinue;
 }
 
 }  // namespace morvex

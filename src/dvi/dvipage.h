@@ -1,32 +1,67 @@
 #pragma once
+// The page command loop: every page from the first bop to the postamble,
+// with the registers, their stack and the page fonts. The commands of the
+// selected page go to a PageSink as typed events.
+#include <cstdint>
 #include <cstdio>
-#include <string>
+#include <vector>
 
-#include "dvi/run.h"
+#include "base/font_def.h"
+#include "base/page_events.h"
+#include "dvi/page_fonts.h"
+#include "dvi/register_stack.h"
+#include "dvi/registers.h"
+#include "tfm/dvitfm.h"
 
 namespace morvex {
 
 enum DvipageResult : int {
-    DVIPAGE_OK = 0,
-    DVIPAGE_UNSUPPORTED = 102,
-    DVIPAGE_NO_METRICS = 200,
-    // Added to a nonzero result of the SVG font generation.
-    DVIPAGE_SVGFONT_BASE = 60,
-    // dvipagecommand: the command was interpreted, the loop goes on.
-    DVIPAGE_CONTINUE = -1,
+    kDvipageOk = 0,
+    kDvipageUnsupported = 102,
+    kDvipageNoMetrics = 200,
 };
 
-// Interprets every page from the first bop to the postamble. Returns 0 after
-// post, 102 at an unsupported opcode, 200 when a font's metrics cannot be
-// loaded, and 60 + r when the SVG font generation ends with r != 0.
-int dvipage(Run& run, std::FILE* dvi, const std::string& configDir, const std::string& fontsPath,
-            std::FILE* svg, std::FILE* log);
+class PageInterpreter {
+public:
+    // Pages whose \count0 equals selectedPage are selected; stackCapacity
+    // is the postamble's maximum stack depth. The trace goes to log,
+    // progress marks and messages to out.
+    PageInterpreter(int32_t selectedPage, int32_t stackCapacity, std::FILE* log, std::FILE* out);
 
-// The two halves of dvipage, for callers that look at run.loop between
-// commands: the set-up before the first command, and one command with its
-// common tail. dvipagecommand returns DVIPAGE_CONTINUE or dvipage's result.
-void dvipagestart(Run& run, std::FILE* log);
-int dvipagecommand(Run& run, std::FILE* dvi, const std::string& configDir, const std::string& fontsPath,
-                   std::FILE* svg, std::FILE* log);
+    // Interprets the pages from the DVI stream's position (the first bop)
+    // to post. Returns 0 after post, 102 at an unsupported command (the end
+    // of the stream included), 200 when a font's metrics cannot be loaded.
+    int dvipage(std::FILE* dvi, PageSink& sink);
+
+    // The fonts defined on the selected page, with the codes used there.
+    std::vector<FontUse> usedFonts() const { return morvex::usedFonts(fonts); }
+
+    // Releases the page fonts, with its trace line; after post.
+    void dvipagefontfree() { morvex::dvipagefontfree(fonts, log); }
+
+    const DviRegisters& registers() const { return regs; }
+    int32_t currentFont() const { return font; }
+
+private:
+    static constexpr int kContinue = -1;
+
+    int command(std::FILE* dvi, PageSink& sink);
+    bool selected() const { return currentPage == selectedPage; }
+    void character(int32_t code, bool put, PageSink& sink);
+    void beginPage(std::FILE* dvi, PageSink& sink);
+    void special(std::FILE* dvi, const char* label, uint32_t length, PageSink& sink);
+    void endPages();
+
+    const int32_t selectedPage;
+    const int32_t stackCapacity;
+    std::FILE* const log;
+    std::FILE* const out;
+    DviRegisters regs;
+    int32_t currentPage = 0;
+    int32_t font = 0;
+    RegisterStack stack;
+    FontTable fonts;
+    TfmState tfm;
+};
 
 }  // namespace morvex

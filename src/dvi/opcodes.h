@@ -4,30 +4,32 @@
 
 namespace morvex {
 
-constexpr int32_t OP_SET1 = 128;
-constexpr int32_t OP_SET_RULE = 132;
-constexpr int32_t OP_PUT1 = 133;
-constexpr int32_t OP_PUT_RULE = 137;
-constexpr int32_t OP_NOP = 138;
-constexpr int32_t OP_BOP = 139;
-constexpr int32_t OP_EOP = 140;
-constexpr int32_t OP_PUSH = 141;
-constexpr int32_t OP_POP = 142;
-constexpr int32_t OP_RIGHT1 = 143;
-constexpr int32_t OP_W0 = 147;
-constexpr int32_t OP_X0 = 152;
-constexpr int32_t OP_DOWN1 = 157;
-constexpr int32_t OP_Y0 = 161;
-constexpr int32_t OP_Z0 = 166;
-constexpr int32_t OP_Z4 = 170;
-constexpr int32_t OP_FNT_NUM_0 = 171;
-constexpr int32_t OP_FNT_NUM_63 = 234;
-constexpr int32_t OP_FNT1 = 235;
-constexpr int32_t OP_XXX1 = 239;
-constexpr int32_t OP_XXX2 = 240;
-constexpr int32_t OP_FNT_DEF1 = 243;
-constexpr int32_t OP_PRE = 247;
-constexpr int32_t OP_POST = 248;
-constexpr int32_t OP_POST_POST = 249;
+constexpr int32_t kOpSet1 = 128;
+constexpr int32_t kOpSetRule = 132;
+constexpr int32_t kOpPut1 = 133;
+constexpr int32_t kOpPutRule = 137;
+constexpr int32_t kOpNop = 138;
+constexpr int32_t kOpBop = 139;
+constexpr int32_t kOpEop = 140;
+constexpr int32_t kOpPush = 141;
+constexpr int32_t kOpPop = 142;
+constexpr int32_t kOpRight1 = 143;
+constexpr int32_t kOpW0 = 147;
+constexpr int32_t kOpX0 = 152;
+constexpr int32_t kOpDown1 = 157;
+constexpr int32_t kOpY0 = 161;
+constexpr int32_t kOpZ0 = 166;
+constexpr int32_t kOpZ4 = 170;
+constexpr int32_t kOpFntNum0 = 171;
+constexpr int32_t kOpFntNum63 = 234;
+constexpr int32_t kOpFnt1 = 235;
+constexpr int32_t kOpXxx1 = 239;
+constexpr int32_t kOpXxx2 = 240;
+constexpr int32_t kOpXxx3 = 241;
+constexpr int32_t kOpXxx4 = 242;
+constexpr int32_t kOpFntDef1 = 243;
+constexpr int32_t kOpPre = 247;
+constexpr int32_t kOpPost = 248;
+constexpr int32_t kOpPostPost = 249;
 
 }  // namespace morvex

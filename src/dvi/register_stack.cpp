@@ -2,7 +2,7 @@
 
 namespace morvex {
 
-void dvipagestackcreate(RegisterStack& stack, int32_t capacity) {
+void createStack(RegisterStack& stack, int32_t capacity) {
     stack.capacity = capacity;
     stack.depth = 0;
     // A capacity of 0 or less gives a stack without room for any entry.
@@ -29,7 +29,7 @@ void dvipagepop(RegisterStack& stack, DviRegisters& regs, std::FILE* log, std::F
     regs = stack.entries[static_cast<size_t>(stack.depth)];
 }
 
-void dvipagestackfree(RegisterStack& stack) {
+void releaseStack(RegisterStack& stack) {
     stack.entries.clear();
     stack.entries.shrink_to_fit();
 }

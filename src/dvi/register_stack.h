@@ -15,9 +15,9 @@ struct RegisterStack {
     int32_t capacity = 0;
 };
 
-void dvipagestackcreate(RegisterStack& stack, int32_t capacity);
+void createStack(RegisterStack& stack, int32_t capacity);
 void dvipagepush(RegisterStack& stack, const DviRegisters& regs, std::FILE* log, std::FILE* out);
 void dvipagepop(RegisterStack& stack, DviRegisters& regs, std::FILE* log, std::FILE* out);
-void dvipagestackfree(RegisterStack& stack);
+void releaseStack(RegisterStack& stack);
 
 }  // namespace morvex

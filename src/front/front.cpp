@@ -6,16 +6,19 @@
 #include <climits>
 #include <cstring>
 
+#include "base/dvi_frame.h"
+#include "base/file_handle.h"
+#include "base/version.h"
 #include "dvi/dvibase.h"
 #include "dvi/dvipage.h"
-#include "dvi/file_handle.h"
-#include "dvi/run.h"
+#include "svg/svgfont.h"
+#include "svg/text_document.h"
 
 namespace morvex {
 
 namespace {
 
-constexpr const char* USAGE =
+constexpr const char* kUsage =
     "Usage: morvex [OPTIONS] file[.dvi]\n\n"
     "  -o FILE\tFILE name for SVG output, default out.svg\n"
     "  -O FILE\tFILE name for LOG output, default out.log\n"
@@ -27,10 +30,10 @@ constexpr const char* USAGE =
     "  --help\tdisplay help and exit\n"
     "  --version\toutput version and exit\n\n";
 
-void printusage(std::FILE* out) { std::fprintf(out, USAGE, DEFAULT_CONFIG_DIR); }
+void printUsage(std::FILE* out) { std::fprintf(out, kUsage, kDefaultConfigDir); }
 
-void printversion(std::FILE* out) {
-    std::fprintf(out, "MORVEX version %s\n", MORVEX_VERSION);
+void printVersion(std::FILE* out) {
+    std::fprintf(out, "MORVEX version %s\n", kMorvexVersion);
     std::fprintf(out, "Converts one page of a TeX DVI file to SVG text with SVG fonts.\n");
     std::fprintf(out, "Font metrics through kpathsea, glyph outlines through Ghostscript.\n");
 }
@@ -38,10 +41,10 @@ void printversion(std::FILE* out) {
 // What readoptions decided: go on with the run, or end it with a code.
 struct OptionResult {
     bool proceed = true;
-    int exitCode = EXIT_OK;
+    int exitCode = kExitOk;
 };
 
-OptionResult readoptions(int argc, char** argv, Settings& settings, std::FILE* out) {
+OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* out) {
     static const struct option longOptions[] = {
         {"version", no_argument, nullptr, 0},
         {"help", no_argument, nullptr, 1},
@@ -54,7 +57,7 @@ OptionResult readoptions(int argc, char** argv, Settings& settings, std::FILE* o
         switch (c) {
             case 'p':
                 std::fprintf(out, "Page: %s\n", optarg);
-                settings.selectedPage = parsepage(optarg);
+                settings.selectedPage = parsePage(optarg);
                 break;
             case 'o':
                 std::fprintf(out, "SVG output is now: %s\n", optarg);
@@ -66,7 +69,7 @@ OptionResult readoptions(int argc, char** argv, Settings& settings, std::FILE* o
                 break;
             case 'd':
                 std::fprintf(out, "DEBUG on level:\n");
-                (void)parsepage(optarg);  // read and discarded
+                (void)parsePage(optarg);  // read and discarded
                 break;
             case 'f':
                 std::fprintf(out, "SVG Font is now: %s\n", optarg);
@@ -77,31 +80,31 @@ OptionResult readoptions(int argc, char** argv, Settings& settings, std::FILE* o
                 settings.configDir = optarg;
                 break;
             case 0:
-                printversion(out);
-                return {false, EXIT_VERSION};
+                printVersion(out);
+                return {false, kExitVersion};
             case 1:
-                printusage(out);
-                return {false, EXIT_HELP};
+                printUsage(out);
+                return {false, kExitHelp};
             default:
-                return {false, EXIT_OPTION};
+                return {false, kExitOption};
         }
     }
 }
 
-const char* dvibasemessage(int code) {
+const char* dvibaseMessage(int code) {
     switch (code) {
-        case DVIBASE_NO_POST_POST: return "\nCan not find DVI_POST_POST.\n";
-        case DVIBASE_NO_POST: return "\nCan not find DVI_POST.\n";
-        case DVIBASE_BAD_FNT_DEF: return "\nError in DVI: FNT_DEF_i.\n";
-        case DVIBASE_NO_PRE: return "\nCan not find DVI_PRE.\n";
-        case DVIBASE_NO_BOP: return "Error in DVI: DVI_BOP.\n";
+        case kDvibaseNoPostPost: return "\nCan not find DVI_POST_POST.\n";
+        case kDvibaseNoPost: return "\nCan not find DVI_POST.\n";
+        case kDvibaseBadFntDef: return "\nError in DVI: FNT_DEF_i.\n";
+        case kDvibaseNoPre: return "\nCan not find DVI_PRE.\n";
+        case kDvibaseNoBop: return "Error in DVI: DVI_BOP.\n";
         default: return "";
     }
 }
 
 }  // namespace
 
-int32_t parsepage(const std::string& text) {
+int32_t parsePage(const std::string& text) {
     size_t i = 0;
     while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
     bool negative = false;
@@ -122,68 +125,76 @@ int32_t parsepage(const std::string& text) {
     return static_cast<int32_t>(value);
 }
 
-std::string dviname(const std::string& operand) {
+std::string dviFileName(const std::string& operand) {
     if (operand.find(".dvi") != std::string::npos) return operand;
     return operand + ".dvi";
 }
 
-int morvexmain(int argc, char** argv, std::FILE* out) {
+int morvexMain(int argc, char** argv, std::FILE* out) {
     Settings settings;
-    OptionResult opts = readoptions(argc, argv, settings, out);
+    OptionResult opts = readOptions(argc, argv, settings, out);
     if (!opts.proceed) return opts.exitCode;
 
-    std::fprintf(out, "This is MORVEX version %s\n", MORVEX_VERSION);
+    std::fprintf(out, "This is MORVEX version %s\n", kMorvexVersion);
     if (optind >= argc) {
-        printusage(out);
-        return EXIT_NO_OPERAND;
+        printUsage(out);
+        return kExitNoOperand;
     }
-    const char* program = argv[0];
-    std::string dviName = dviname(argv[optind]);
+    settings.dviName = dviFileName(argv[optind]);
+    return convert(settings, argv[0], out);
+}
 
+int convert(const Settings& settings, const char* program, std::FILE* out) {
+    const std::string& dviName = settings.dviName;
     FileHandle dvi = openFile(dviName.c_str(), "rb");
     if (!dvi) {
         std::fprintf(out, "%s: File %s doesn't exists.\n", program, dviName.c_str());
-        return EXIT_NO_DVI;
+        return kExitNoDvi;
     }
     FileHandle log = openFile(settings.logPath.c_str(), "wb");
     if (!log) {
         std::fprintf(out, "%s: Can not open %s as output file.\n", program, settings.logPath.c_str());
-        return EXIT_LOG_OPEN;
+        return kExitLogOpen;
     }
     FileHandle svg = openFile(settings.svgPath.c_str(), "wb");
     if (!svg) {
         std::fprintf(out, "%s: Can not open %s as output file.\n", program, settings.svgPath.c_str());
-        return EXIT_SVG_OPEN;
+        return kExitSvgOpen;
     }
     std::fprintf(out, "Opening files: %s (r) %s %s (w).\n", dviName.c_str(), settings.logPath.c_str(),
                  settings.svgPath.c_str());
 
-    std::fprintf(svg.get(), "<?xml %s %s standalone=\"yes\" ?>", "version=\"1.0\"", "encoding=\"utf-8\"");
-    std::fprintf(svg.get(), "\n<!-- Generator: MORVEX version %s -->", MORVEX_VERSION);
+    TextDocument document(std::move(svg), log.get(), out);
+    document.head();
 
     if (std::fseek(dvi.get(), 0, SEEK_SET) != 0) {
         std::fprintf(out, "\nCan not seek dvi file\n");
-        return EXIT_SEEK;
+        return kExitSeek;
     }
 
-    // The run's state is large (tables by font number), so it lives on the heap.
-    auto run = std::make_unique<Run>();
-    run->out = out;
-    run->selectedPage = settings.selectedPage;
-
-    int rc = dvibase(*run, settings.fontsPath, dvi.get(), svg.get(), log.get());
-    if (rc != DVIBASE_OK) {
-        std::fprintf(out, "%s", dvibasemessage(rc));
+    DviFrame frame;
+    int rc = dvibase(frame, dvi.get(), log.get(), out);
+    if (rc == kDvibaseOk || rc == kDvibaseBadFntDef || rc == kDvibaseNoBop) document.prologue(frame, settings.fontsPath);
+    if (rc != kDvibaseOk) {
+        std::fprintf(out, "%s", dvibaseMessage(rc));
         return rc;
     }
 
     // A stop inside the pages is passed on as the exit code: the SVG
     // document is then cut short and must not pass for a complete one.
-    int pageResult = dvipage(*run, dvi.get(), settings.configDir, settings.fontsPath, svg.get(), log.get());
+    PageInterpreter pages(settings.selectedPage, frame.stackCapacity, log.get(), out);
+    int result = pages.dvipage(dvi.get(), document);
+    if (result == kDvipageOk) {
+        document.end();
+        int fontsResult = svgfontbuild(settings.configDir, settings.fontsPath, "TeXUTF8Encoding", pages.usedFonts(),
+                                       log.get(), out);
+        pages.dvipagefontfree();
+        if (fontsResult != 0) result = kExitSvgFontBase + fontsResult;
+    }
     dvi.reset();
-    svg.reset();
+    document.close();
     log.reset();
-    return pageResult;
+    return result;
 }
 
 }  // namespace morvex

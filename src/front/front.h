@@ -5,38 +5,45 @@
 
 namespace morvex {
 
-constexpr const char* MORVEX_VERSION = "0.7.1";
-constexpr const char* DEFAULT_CONFIG_DIR = "/usr/local/share/texmf/morvex";
+constexpr const char* kDefaultConfigDir = "/usr/local/share/texmf/morvex";
 
-// Exit codes of the front end besides those of dvibase (12..16) and dvipage.
+// Exit codes of the front end besides those of dvibase (12..16), of the
+// page loop (102, 200) and of the SVG fonts (60 + its result).
 enum ExitCode : int {
-    EXIT_OK = 0,
-    EXIT_NO_DVI = 10,
-    EXIT_SEEK = 11,
-    EXIT_LOG_OPEN = 30,
-    EXIT_SVG_OPEN = 50,
-    EXIT_VERSION = 201,
-    EXIT_HELP = 202,
-    EXIT_OPTION = 204,
-    EXIT_NO_OPERAND = 205,
+    kExitOk = 0,
+    kExitNoDvi = 10,
+    kExitSeek = 11,
+    kExitLogOpen = 30,
+    kExitSvgOpen = 50,
+    kExitSvgFontBase = 60,
+    kExitVersion = 201,
+    kExitHelp = 202,
+    kExitOption = 204,
+    kExitNoOperand = 205,
 };
 
 struct Settings {
+    std::string dviName;  // the operand, with ".dvi" appended unless it holds it
     std::string logPath = "out.log";
     std::string svgPath = "out.svg";
     std::string fontsPath = "fonts.svg";
-    std::string configDir = DEFAULT_CONFIG_DIR;
+    std::string configDir = kDefaultConfigDir;
     int32_t selectedPage = 1;
 };
 
 // atoi's reading of a page number (blanks, a sign, digits up to the first
 // non-digit, 0 without digits), saturated to the 32-bit range.
-int32_t parsepage(const std::string& text);
+int32_t parsePage(const std::string& text);
 
 // ".dvi" is appended unless the operand holds it somewhere already.
-std::string dviname(const std::string& operand);
+std::string dviFileName(const std::string& operand);
 
-// The whole run: options, files, dvibase, dvipage. Returns the exit code.
-int morvexmain(int argc, char** argv, std::FILE* out);
+// The conversion once the options are read: files, the DVI frame, the
+// pages, the SVG fonts. program names the program in messages. Returns the
+// exit code.
+int convert(const Settings& settings, const char* program, std::FILE* out);
+
+// The whole run: options, then the conversion. Returns the exit code.
+int morvexMain(int argc, char** argv, std::FILE* out);
 
 }  // namespace morvex

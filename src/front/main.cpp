@@ -2,4 +2,4 @@
 
 #include "front/front.h"
 
-int main(int argc, char** argv) { return morvex::morvexmain(argc, argv, stdout); }
+int main(int argc, char** argv) { return morvex::morvexMain(argc, argv, stdout); }

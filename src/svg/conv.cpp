@@ -37,7 +37,7 @@ constexpr char32_t kPrivateUseBase = 0xE000;
 
 }  // namespace
 
-char32_t convcodepoint(unsigned char code) {
+char32_t convCodePoint(unsigned char code) {
     if (code == 0x02) return 0xFB01;  // fi ligature
     if (code == 0x03) return 0xFB02;  // fl ligature
     if (code < 0x20) return kPrivateUseBase + code;
@@ -46,7 +46,7 @@ char32_t convcodepoint(unsigned char code) {
     return cp != 0 ? cp : kPrivateUseBase + code;
 }
 
-std::string convutf8(char32_t cp) {
+std::string utf8(char32_t cp) {
     std::string s;
     if (cp < 0x80) {
         s += static_cast<char>(cp);
@@ -66,29 +66,29 @@ std::string convutf8(char32_t cp) {
     return s;
 }
 
-std::string convcode(unsigned char code) {
+std::string convCode(unsigned char code) {
     switch (code) {
         case '&': return "&amp;";
         case '>': return "&gt;";
         case '<': return "&lt;";
-        default: return convutf8(convcodepoint(code));
+        default: return utf8(convCodePoint(code));
     }
 }
 
-bool convwarns(unsigned char code) { return code < 0x20 && code != 0x02 && code != 0x03; }
+bool convWarns(unsigned char code) { return code < 0x20 && code != 0x02 && code != 0x03; }
 
 void conv(const std::string& codes, std::string& convText, std::FILE* out) {
     // The texts of all 256 codes, made once: a run is converted by lookup.
     static const std::array<std::string, 256> texts = [] {
         std::array<std::string, 256> t;
-        for (int c = 0; c < 256; ++c) t[c] = convcode(static_cast<unsigned char>(c));
+        for (int c = 0; c < 256; ++c) t[c] = convCode(static_cast<unsigned char>(c));
         return t;
     }();
     convText.clear();
     convText.reserve(codes.size() * 3);
     for (char ch : codes) {
         auto code = static_cast<unsigned char>(ch);
-        if (convwarns(code)) std::fputs("Warning: conv()", out);
+        if (convWarns(code)) std::fputs("Warning: conv()", out);
         convText += texts[code];
     }
 }

@@ -3,7 +3,7 @@
 //
 // Each code's text depends on the code alone, so the SVG fonts can key every
 // glyph by exactly the text that the document holds for its code: both sides
-// take it from convcodepoint/convcode.
+// take it from convCodePoint/convCode.
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -14,21 +14,21 @@ namespace morvex {
 // Codes without a character of their own (control codes other than the two
 // ligatures, and the empty upper-half entries) map to the private-use point
 // U+E000 + code, so they stay keyable and the document stays readable XML.
-char32_t convcodepoint(unsigned char code);
+char32_t convCodePoint(unsigned char code);
 
 // The UTF-8 text of one code as it stands in the document (with the XML
 // escapes for &, < and >). Never empty, never contains a zero byte.
-std::string convcode(unsigned char code);
+std::string convCode(unsigned char code);
 
 // UTF-8 form of a code point (up to U+FFFF is all that is used here).
-std::string convutf8(char32_t cp);
+std::string utf8(char32_t cp);
 
 // True for the codes that have no text of their own and make conv warn.
-bool convwarns(unsigned char code);
+bool convWarns(unsigned char code);
 
 // Converts every code of the run (a zero code included) into convText,
 // replacing what it held. Writes "Warning: conv()" to out once per code
-// for which convwarns is true.
+// for which convWarns is true.
 void conv(const std::string& codes, std::string& convText, std::FILE* out);
 
 }  // namespace morvex

@@ -1,27 +1,25 @@
 #include "svg/psmap.h"
 
-#include "svg/svgfont.h"
-
 namespace morvex {
 
 namespace {
 
-bool iscommentstart(int c) { return c == ' ' || c == '#' || c == '%' || c == '*' || c == ';'; }
+bool isCommentStart(int c) { return c == ' ' || c == '#' || c == '%' || c == '*' || c == ';'; }
 
 // Reads the rest of a line after its first character c; the newline is
 // consumed but not kept. The end of the map ends the line as well.
-std::string readline(std::FILE* map, int c) {
+std::string readLine(std::FILE* map, int c) {
     std::string line(1, static_cast<char>(c));
     while ((c = std::getc(map)) != EOF && c != '\n') line += static_cast<char>(c);
     return line;
 }
 
 // Text into the trace with every byte kept (a zero byte included).
-void tracetext(std::FILE* log, const std::string& s) { std::fwrite(s.data(), 1, s.size(), log); }
+void traceText(std::FILE* log, const std::string& s) { std::fwrite(s.data(), 1, s.size(), log); }
 
 }  // namespace
 
-void psmaptokens(const std::string& line, std::string& fntDvi, std::string& fntPs) {
+void psmapTokens(const std::string& line, std::string& fntDvi, std::string& fntPs) {
     std::size_t first = line.find(' ');
     if (first == std::string::npos) {
         fntDvi = line;
@@ -33,7 +31,7 @@ void psmaptokens(const std::string& line, std::string& fntDvi, std::string& fntP
     fntPs = line.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
 }
 
-std::string psmappfb(const std::string& line) {
+std::string psmapPfb(const std::string& line) {
     std::string pfb;
     std::size_t i = 0;
     const std::size_t n = line.size();
@@ -58,29 +56,29 @@ std::string psmappfb(const std::string& line) {
     return pfb;
 }
 
-bool psmap(SvgFontState& st, std::FILE* map, const std::string& fontName, std::FILE* log) {
+std::optional<MapEntry> psmap(std::FILE* map, const std::string& fontName, std::FILE* log) {
     std::rewind(map);
+    MapEntry entry;
     for (;;) {
         int c = std::getc(map);
         while (c == '\n') c = std::getc(map);
-        if (c == EOF) return false;
-        std::string line = readline(map, c);
-        if (iscommentstart(c)) continue;
-        psmaptokens(line, st.fnt_dvi, st.fnt_ps);
-        if (st.fnt_dvi != fontName) continue;
+        if (c == EOF) return std::nullopt;
+        std::string line = readLine(map, c);
+        if (isCommentStart(c)) continue;
+        psmapTokens(line, entry.fntDvi, entry.fntPs);
+        if (entry.fntDvi != fontName) continue;
         std::fputs("\npsmap: '", log);
-        tracetext(log, line);
+        traceText(log, line);
         std::fputs("'\n", log);
-        // A line without a font file must not inherit the previous font's.
-        st.fnt_pfb = psmappfb(line);
+        entry.fntPfb = psmapPfb(line);
         std::fputs("psmap: fnt_dvi='", log);
-        tracetext(log, st.fnt_dvi);
+        traceText(log, entry.fntDvi);
         std::fputs("' fnt_ps='", log);
-        tracetext(log, st.fnt_ps);
+        traceText(log, entry.fntPs);
         std::fputs("' fnt_pfb='", log);
-        tracetext(log, st.fnt_pfb);
+        traceText(log, entry.fntPfb);
         std::fputs("'\n", log);
-        return true;
+        return entry;
     }
 }
 

@@ -1,15 +1,18 @@
 #include "svg/svgfont.h"
 
 #include <array>
+#include <bitset>
+#include <optional>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <system_error>
 
-#include "dvi/file_handle.h"
+#include "base/file_handle.h"
+#include "base/kpse_program.h"
+#include "base/printable.h"
 #include "svg/psmap.h"
 #include "svg/svgfontextract.h"
-#include "tfm/kpse_program.h"
 
 namespace morvex {
 
@@ -39,7 +42,7 @@ struct WorkDir {
 };
 
 // The configuration directory as Ghostscript, running elsewhere, must see it.
-std::string absoluteconfigdir(const std::string& configDir) {
+std::string absoluteConfigDir(const std::string& configDir) {
     if (!configDir.empty() && configDir[0] == '/') return configDir;
     std::error_code ec;
     std::filesystem::path p = std::filesystem::absolute(configDir, ec);
@@ -49,22 +52,20 @@ std::string absoluteconfigdir(const std::string& configDir) {
     return s;
 }
 
-bool hasused(const std::unique_ptr<FontEntry>& e) { return e != nullptr && e->used != nullptr; }
-
 }  // namespace
 
-int svgfontbuild(SvgFontState& st, const std::string& configDir, const std::string& fontsPath,
-                 const std::string& encodingName, const FontTable& fonts, std::FILE* log, std::FILE* out) {
-    kpseprogramname();
+int svgfontbuild(const std::string& configDir, const std::string& fontsPath, const std::string& encodingName,
+                 const std::vector<FontUse>& fonts, std::FILE* log, std::FILE* out) {
+    setKpseProgramName();
     std::fputs("SVG Fonts:", out);
-    const std::string absConfig = absoluteconfigdir(configDir);
-    st.psPath = absConfig + "/" + "tarnevik.ps";
-    st.encPath = absConfig + "/" + "tarnevik.enc";
-    st.mapPath = configDir + "/" + "morvex.map";
+    const std::string absConfig = absoluteConfigDir(configDir);
+    const std::string psPath = absConfig + "/" + "tarnevik.ps";
+    const std::string encPath = absConfig + "/" + "tarnevik.enc";
+    const std::string mapPath = configDir + "/" + "morvex.map";
 
-    FileHandle map = openFile(st.mapPath.c_str(), "rb");
+    FileHandle map = openFile(mapPath.c_str(), "rb");
     if (!map) {
-        std::fprintf(out, "Can not open MAP file %s.\n", st.mapPath.c_str());
+        std::fprintf(out, "Can not open MAP file %s.\n", mapPath.c_str());
         return 2;
     }
     WorkDir work;
@@ -72,57 +73,50 @@ int svgfontbuild(SvgFontState& st, const std::string& configDir, const std::stri
         std::fputs("\nCan not create a private directory for the generated SVG fonts.\n", out);
         return 5;
     }
-    st.workDir = work.path;
 
     // Fonts of the same name (one font at several sizes) share one SVG
     // font: the first of them gets the glyphs of all their used codes.
-    std::array<int, 256> firstOfName{};
-    for (int k = 0; k < 256; ++k) {
-        firstOfName[k] = k;
-        if (!hasused(fonts.slots[k])) continue;
-        for (int j = 0; j < k; ++j)
-            if (hasused(fonts.slots[j]) && fonts.slots[j]->name == fonts.slots[k]->name) {
-                firstOfName[k] = j;
+    std::vector<size_t> firstOfName(fonts.size());
+    for (size_t i = 0; i < fonts.size(); ++i) {
+        firstOfName[i] = i;
+        for (size_t j = 0; j < i; ++j)
+            if (fonts[j].name == fonts[i].name) {
+                firstOfName[i] = j;
                 break;
             }
     }
 
-    for (int k = 0; k < 256; ++k) {
-        const auto& entry = fonts.slots[k];
-        if (!hasused(entry)) continue;
+    for (size_t i = 0; i < fonts.size(); ++i) {
+        const FontUse& font = fonts[i];
         std::fputc('*', out);
-        std::fprintf(log, "\nFnt:%d\nSymbols:", k);
-        if (firstOfName[k] != k) {
+        std::fprintf(log, "\nFnt:%d\nSymbols:", font.number);
+        if (firstOfName[i] != i) {
             for (int c = 0; c < 256; ++c)
-                if ((*entry->used)[c] == 1) std::fprintf(log, "%d ", c);
-            std::fprintf(log, "\nsame font as Fnt:%d\n", firstOfName[k]);
+                if (font.codes[static_cast<size_t>(c)]) std::fprintf(log, "%d ", c);
+            std::fprintf(log, "\nsame font as Fnt:%d\n", fonts[firstOfName[i]].number);
             continue;
         }
-        std::array<bool, 256> used{};
-        for (int j = k; j < 256; ++j) {
-            if (firstOfName[j] != k || !hasused(fonts.slots[j])) continue;
-            for (int c = 0; c < 256; ++c) used[c] = used[c] || (*fonts.slots[j]->used)[c] == 1;
-        }
-        st.symbols.clear();
+        std::bitset<256> used;
+        for (size_t j = i; j < fonts.size(); ++j)
+            if (firstOfName[j] == i) used |= fonts[j].codes;
+        std::string symbols;
         for (int c = 0; c < 256; ++c) {
-            if (!used[c]) continue;
+            if (!used[static_cast<size_t>(c)]) continue;
             std::fprintf(log, "%d ", c);
-            st.symbols += std::to_string(c) + " ";
+            symbols += std::to_string(c) + " ";
         }
-        if (!psmap(st, map.get(), entry->name, log)) {
-            std::fprintf(out, "Mappings for %s not founded.\n", svgfontprintable(entry->name).c_str());
-            st.workDir.clear();
+        std::optional<MapEntry> entry = psmap(map.get(), font.name, log);
+        if (!entry) {
+            std::fprintf(out, "Mappings for %s not founded.\n", printable(font.name).c_str());
             return 3;
         }
-        svgfontextract(entry->name, st.fnt_dvi, st.fnt_pfb, st.symbols, encodingName, st.encPath, st.psPath,
-                       st.workDir, log, out);
+        svgfontextract(font.name, entry->fntDvi, entry->fntPfb, symbols, encodingName, encPath, psPath, work.path,
+                       log, out);
     }
-    int result = svgfontwrite(fontsPath, fonts, st.workDir, out);
-    st.workDir.clear();
-    return result;
+    return svgfontwrite(fontsPath, fonts, work.path, out);
 }
 
-int svgfontwrite(const std::string& fontsPath, const FontTable& fonts, const std::string& workDir,
+int svgfontwrite(const std::string& fontsPath, const std::vector<FontUse>& fonts, const std::string& workDir,
                  std::FILE* out) {
     std::fprintf(out, "\nOpening file: %s (w).\n", fontsPath.c_str());
     FileHandle f = openFile(fontsPath.c_str(), "wb");
@@ -137,15 +131,13 @@ int svgfontwrite(const std::string& fontsPath, const FontTable& fonts, const std
     std::fputs("\n<defs>\n", f.get());
 
     std::set<std::string> copied;
-    for (int k = 0; k < 256; ++k) {
-        const auto& entry = fonts.slots[k];
-        if (!hasused(entry)) continue;
+    for (const FontUse& font : fonts) {
         std::fputc('*', out);
-        if (!copied.insert(entry->name).second) continue;  // one SVG font per name
-        std::string generated = workDir + "/" + entry->name;
-        FileHandle g = svgfontnamesafe(entry->name) ? openFile(generated.c_str(), "rb") : nullptr;
+        if (!copied.insert(font.name).second) continue;  // one SVG font per name
+        std::string generated = workDir + "/" + font.name;
+        FileHandle g = svgFontNameSafe(font.name) ? openFile(generated.c_str(), "rb") : nullptr;
         if (!g) {
-            std::fprintf(out, "\nCan not open generated SVG font %s.\n", svgfontprintable(entry->name).c_str());
+            std::fprintf(out, "\nCan not open generated SVG font %s.\n", printable(font.name).c_str());
             return 5;
         }
         std::array<char, 65536> buf;
@@ -153,7 +145,7 @@ int svgfontwrite(const std::string& fontsPath, const FontTable& fonts, const std
         while ((n = std::fread(buf.data(), 1, buf.size(), g.get())) > 0) std::fwrite(buf.data(), 1, n, f.get());
         g.reset();
         if (std::remove(generated.c_str()) != 0)
-            std::fprintf(out, "\nCan not remove generated SVG font %s.\n", entry->name.c_str());
+            std::fprintf(out, "\nCan not remove generated SVG font %s.\n", font.name.c_str());
     }
     std::fputs("</defs>", f.get());
     std::fputs("\n</svg>\n", f.get());

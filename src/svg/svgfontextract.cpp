@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/printable.h"
+
 // Last: its macros (isblank and others) clash with the C++ headers.
 #include <kpathsea/kpathsea.h>
 
@@ -22,7 +24,7 @@ namespace {
 
 // Makes a path absolute against the current directory, since Ghostscript
 // runs in another one.
-std::string absolutepath(const std::string& path) {
+std::string absolutePath(const std::string& path) {
     if (!path.empty() && path[0] == '/') return path;
     std::error_code ec;
     std::filesystem::path p = std::filesystem::absolute(path, ec);
@@ -32,28 +34,14 @@ std::string absolutepath(const std::string& path) {
 
 }  // namespace
 
-bool svgfontnamesafe(const std::string& name) {
+bool svgFontNameSafe(const std::string& name) {
     if (name.empty() || name == "." || name == "..") return false;
     for (unsigned char c : name)
         if (c == '/' || c < 0x20 || c > 0x7E) return false;
     return true;
 }
 
-std::string svgfontprintable(const std::string& name) {
-    std::string s;
-    for (unsigned char c : name) {
-        if (c >= 0x20 && c <= 0x7E) {
-            s += static_cast<char>(c);
-        } else {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", c);
-            s += buf;
-        }
-    }
-    return s;
-}
-
-GsCommand svgfontcommand(const std::string& type1Path, const std::string& fntDvi, const std::string& symbols,
+GsCommand ghostscriptCommand(const std::string& type1Path, const std::string& fntDvi, const std::string& symbols,
                          const std::string& encodingName, const std::string& encPath, const std::string& fontName,
                          const std::string& psPath) {
     // Ghostscript reads the font and the encoding and writes the generated
@@ -97,9 +85,9 @@ void svgfontextract(const std::string& name, const std::string& fntDvi, const st
                     const std::string& psPath, const std::string& workDir, std::FILE* log, std::FILE* out) {
     // The name becomes a file name in workDir and Ghostscript's output
     // name: anything that could leave that directory is refused.
-    if (!svgfontnamesafe(name)) {
+    if (!svgFontNameSafe(name)) {
         std::fprintf(out, "\nFont name '%s' is not usable as a file name; its glyphs are not extracted.\n",
-                     svgfontprintable(name).c_str());
+                     printable(name).c_str());
         return;
     }
     char* found = fntPfb.empty() ? nullptr : kpse_find_file(fntPfb.c_str(), kpse_type1_format, 1);
@@ -107,11 +95,11 @@ void svgfontextract(const std::string& name, const std::string& fntDvi, const st
         std::fputs("\nCan not find PFB font.\n", out);
         return;
     }
-    std::string type1Path = absolutepath(found);
+    std::string type1Path = absolutePath(found);
     std::free(found);
     std::fprintf(log, "== %s %s\n", fntPfb.c_str(), type1Path.c_str());
 
-    GsCommand cmd = svgfontcommand(type1Path, fntDvi, symbols, encodingName, encPath, name, psPath);
+    GsCommand cmd = ghostscriptCommand(type1Path, fntDvi, symbols, encodingName, encPath, name, psPath);
     std::fprintf(log, "\n%s", cmd.line.c_str());
 
     // Ghostscript shares standard output: what was written so far first.

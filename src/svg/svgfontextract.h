@@ -9,11 +9,7 @@ namespace morvex {
 
 // A font name that may serve as the generated SVG font's file name (and as
 // its id): not empty, not "." or "..", no "/", printable ASCII only.
-bool svgfontnamesafe(const std::string& name);
-
-// The name as it may be shown in a message: bytes outside printable ASCII
-// as \xNN.
-std::string svgfontprintable(const std::string& name);
+bool svgFontNameSafe(const std::string& name);
 
 // The Ghostscript command for one font: the words handed to the program
 // (no shell, no quotes) and the same command as one line with the values
@@ -23,7 +19,7 @@ struct GsCommand {
     std::string line;
 };
 
-GsCommand svgfontcommand(const std::string& type1Path, const std::string& fntDvi, const std::string& symbols,
+GsCommand ghostscriptCommand(const std::string& type1Path, const std::string& fntDvi, const std::string& symbols,
                          const std::string& encodingName, const std::string& encPath, const std::string& fontName,
                          const std::string& psPath);
 

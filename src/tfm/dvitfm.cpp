@@ -8,9 +8,9 @@
 
 #include <cstdlib>
 
-#include "dvi/readers.h"
-#include "tfm/kpse_program.h"
-#include "dvi/file_handle.h"
+#include "base/readers.h"
+#include "base/kpse_program.h"
+#include "base/file_handle.h"
 
 namespace morvex {
 
@@ -18,11 +18,11 @@ namespace {
 
 // A fix_word: four bytes taken as a signed 32-bit integer over 2^20. The
 // quotient is exact in double precision.
-double readfixword(std::FILE* in) {
+double readFixWord(std::FILE* in) {
     return static_cast<double>(static_cast<int32_t>(dviread4(in))) / 1048576.0;
 }
 
-void traceheaderbyte(std::FILE* log, int32_t b) {
+void traceHeaderByte(std::FILE* log, int32_t b) {
     if (b == 0) {
         std::fputc('.', log);
     } else if (b == '.') {
@@ -35,7 +35,7 @@ void traceheaderbyte(std::FILE* log, int32_t b) {
 }
 
 // Reads the twelve lengths and the header section into tfm.header.
-void readheader(TfmHeader& hd, std::FILE* in, std::FILE* log) {
+void readHeader(TfmHeader& hd, std::FILE* in, std::FILE* log) {
     std::fputs("FIRST SECTION\n", log);
     hd.lf = dvireads2(in);
     hd.lh = dvireads2(in);
@@ -59,7 +59,7 @@ void readheader(TfmHeader& hd, std::FILE* in, std::FILE* log) {
 
     std::fputs("HEADER SECTION (lh)\n", log);
     hd.checksum = dviread4(in);
-    hd.designSize = static_cast<float>(readfixword(in));
+    hd.designSize = static_cast<float>(readFixWord(in));
     std::fprintf(log, "checksum:%10u\n", hd.checksum);
     // |designSize| < 2048, so the product fits an int32 (or is NaN-free).
     float designDvi = hd.designSize * 65536.0f;
@@ -67,7 +67,7 @@ void readheader(TfmHeader& hd, std::FILE* in, std::FILE* log) {
                  static_cast<int>(designDvi));
     std::fputc('\'', log);
     // A negative lh reads nothing; the largest lh reads about 128 KiB.
-    for (int32_t i = 0; i < hd.lh * 4 - 8; ++i) traceheaderbyte(log, dvireadu1(in));
+    for (int32_t i = 0; i < hd.lh * 4 - 8; ++i) traceHeaderByte(log, dvireadu1(in));
     std::fputs("'\n", log);
 }
 
@@ -75,7 +75,7 @@ void readheader(TfmHeader& hd, std::FILE* in, std::FILE* log) {
 // a name from a DVI file may lead kpathsea to a device or a named pipe
 // (/dev/stdin, /dev/tty), whose reading would wait for ever. The open does
 // not block, so a pipe without a writer is refused too.
-FileHandle openregular(const std::string& path) {
+FileHandle openRegular(const std::string& path) {
     int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return FileHandle();
     struct stat st;
@@ -91,13 +91,13 @@ FileHandle openregular(const std::string& path) {
 }  // namespace
 
 void dvitfminit() {
-    kpseprogramname();
+    setKpseProgramName();
     kpse_set_program_enabled(kpse_tfm_format, 1, kpse_src_compile);
 }
 
-void dvitfmread(TfmState& tfm, std::FILE* in, int k, std::FILE* log) {
+void readTfm(TfmState& tfm, std::FILE* in, int k, std::FILE* log) {
     TfmHeader& hd = tfm.header;
-    readheader(hd, in, log);
+    readHeader(hd, in, log);
 
     // bc and ec are bytes and nw a signed 16-bit field, so neither table can
     // exceed 256 respectively 32767 entries, whatever the file says.
@@ -117,7 +117,7 @@ void dvitfmread(TfmState& tfm, std::FILE* in, int k, std::FILE* log) {
 
     std::fputs("WIDTHS SECTION (nw)\n", log);
     const double design = static_cast<double>(hd.designSize);
-    for (float& w : metrics->widths) w = static_cast<float>(readfixword(in) * design);
+    for (float& w : metrics->widths) w = static_cast<float>(readFixWord(in) * design);
 
     tfm.tables.fonts[static_cast<size_t>(k & 0xFF)] = std::move(metrics);
 }
@@ -131,14 +131,14 @@ int dvitfmload(TfmState& tfm, const std::string& name, int k, std::FILE* log, st
     // The path is kept whole, however long kpathsea makes it.
     std::string path(found);
     std::free(found);
-    FileHandle in = openregular(path);
+    FileHandle in = openRegular(path);
     if (!in) {
         std::fprintf(out, "\nCan not open %s for reading.\n", path.c_str());
         return 2;
     }
     std::fprintf(log, "\nFont metrics %s: %s\n", name.c_str(), path.c_str());
 
-    dvitfmread(tfm, in.get(), k, log);
+    readTfm(tfm, in.get(), k, log);
     return 0;
 }
 

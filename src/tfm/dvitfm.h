@@ -44,7 +44,7 @@ int dvitfmload(TfmState& tfm, const std::string& name, int k, std::FILE* log, st
 
 // Width of code ch of font k in points at design size; 0 when the font has
 // no tables, the code lies outside bc..ec or its width index has no entry.
-inline float dvitfmwidth(const TfmState& tfm, int32_t k, int32_t ch) {
+inline float tfmWidth(const TfmState& tfm, int32_t k, int32_t ch) {
     if (k < 0 || k > 255) return 0.0f;
     const FontMetrics* m = tfm.tables.fonts[static_cast<size_t>(k)].get();
     if (m == nullptr) return 0.0f;
@@ -61,7 +61,7 @@ inline float dvitfmwidth(const TfmState& tfm, int32_t k, int32_t ch) {
 // The reading part of dvitfmload: the sections of the TFM stream in, from
 // its current position, into the tables of font number k, with their trace.
 // Every byte past the end of the stream counts as 255, so any stream loads.
-void dvitfmread(TfmState& tfm, std::FILE* in, int k, std::FILE* log);
+void readTfm(TfmState& tfm, std::FILE* in, int k, std::FILE* log);
 
 void dvitfmfree(TfmState& tfm, std::FILE* log);
 

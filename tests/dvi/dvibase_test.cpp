@@ -5,11 +5,12 @@
 #include <memory>
 #include <string>
 
-#include "dvi/readers.h"
+#include "svg/text_document.h"
 #include "support/bytes.h"
 
 using namespace morvex;
 using morvex::testing::DviWriter;
+using morvex::testing::HandedCapture;
 using morvex::testing::MemStream;
 using morvex::testing::OutCapture;
 
@@ -39,19 +40,24 @@ struct BaseResult {
     int32_t stackCapacity = 0;
 };
 
+// dvibase and, as the front end has it written, the document's prologue.
 BaseResult runDvibase(const std::string& bytes, const std::string& fontsPath = "fonts.svg") {
     MemStream dvi(bytes);
-    OutCapture out, svg, log;
-    auto run = std::make_unique<Run>();
-    run->out = out.f;
+    OutCapture out, log;
+    HandedCapture svg;
+    TextDocument document(svg.handle(), log.f, out.f);
+    DviFrame frame;
     BaseResult r;
-    r.code = dvibase(*run, fontsPath, dvi.f, svg.f, log.f);
+    r.code = dvibase(frame, dvi.f, log.f, out.f);
+    if (r.code == kDvibaseOk || r.code == kDvibaseBadFntDef || r.code == kDvibaseNoBop)
+        document.prologue(frame, fontsPath);
+    document.close();
     r.position = std::ftell(dvi.f);
     r.out = out.str();
     r.svg = svg.str();
     r.log = log.str();
-    r.ptPerDvi = run->ptPerDvi;
-    r.stackCapacity = run->stackCapacity;
+    r.ptPerDvi = frame.ptPerDvi;
+    r.stackCapacity = frame.stackCapacity;
     return r;
 }
 
@@ -115,7 +121,7 @@ TEST(Dvibase, TrailingPaddingLocatesPostPost) {
         // With nine 223 bytes post_post is still looked for 14 bytes before
         // the end, where it is not.
         if (c.padding == 9) {
-            EXPECT_EQ(r.code, DVIBASE_NO_POST_POST) << c.padding;
+            EXPECT_EQ(r.code, kDvibaseNoPostPost) << c.padding;
             continue;
         }
         EXPECT_EQ(r.code, 0) << c.padding;
@@ -160,11 +166,11 @@ TEST(Dvibase, FailuresLeaveTheDocumentedOutputs) {
 
     const std::string doctype = "\n<!DOCTYPE svg SYSTEM \"-//W3C//DTD SVG 1.1//EN\" [";
     const Case cases[] = {
-        {"no pre", noPre, DVIBASE_NO_PRE, "", "", ""},
-        {"no post_post", noPostPost, DVIBASE_NO_POST_POST, "Padding:4", "", "'\n"},
-        {"no post", noPost, DVIBASE_NO_POST, "POST_POST: q:1210 i:2", "", "'\n"},
-        {"fnt_def2", fntdef2.str(), DVIBASE_BAD_FNT_DEF, "n:cmr10", doctype, "Fonts:*"},
-        {"nop between definitions", nop.str(), DVIBASE_BAD_FNT_DEF, "n:cmr10", doctype, "Fonts:*"},
+        {"no pre", noPre, kDvibaseNoPre, "", "", ""},
+        {"no post_post", noPostPost, kDvibaseNoPostPost, "Padding:4", "", "'\n"},
+        {"no post", noPost, kDvibaseNoPost, "POST_POST: q:1210 i:2", "", "'\n"},
+        {"fnt_def2", fntdef2.str(), kDvibaseBadFntDef, "n:cmr10", doctype, "Fonts:*"},
+        {"nop between definitions", nop.str(), kDvibaseBadFntDef, "n:cmr10", doctype, "Fonts:*"},
     };
     for (const auto& c : cases) {
         BaseResult r = runDvibase(c.bytes);
@@ -188,7 +194,7 @@ TEST(Dvibase, FontNamesThatWouldBreakTheDocumentAreRefused) {
         DviWriter w;
         w.pre("x").bop(1).eop().post().fntdef(0, "cmr10").fntdef(1, name).postpost(4);
         BaseResult r = runDvibase(w.str());
-        EXPECT_EQ(r.code, DVIBASE_BAD_FNT_DEF) << name;
+        EXPECT_EQ(r.code, kDvibaseBadFntDef) << name;
         EXPECT_EQ(r.svg.find("ENTITY"), std::string::npos) << name;
     }
     const std::string good[] = {"cmr10", "ec-lmr10", "my_font.v2+x", "fonts/local/cmr10", ""};
@@ -289,7 +295,7 @@ TEST(Dvibase, BrokenPageChainsEndWithCode16) {
         std::string bytes = good;
         setBackPointer(bytes, c.bop, c.target);
         BaseResult r = runDvibase(bytes);
-        EXPECT_EQ(r.code, DVIBASE_NO_BOP) << c.what;
+        EXPECT_EQ(r.code, kDvibaseNoBop) << c.what;
         size_t lines = 0;
         for (size_t p = r.log.find("\nBOP: "); p != std::string::npos; p = r.log.find("\nBOP: ", p + 1)) ++lines;
         EXPECT_EQ(lines, static_cast<size_t>(c.bopLines)) << c.what;
@@ -303,7 +309,7 @@ TEST(Dvibase, PostambleOffsetBeyondTheEnd) {
     std::string bytes = w.str();
     size_t q = bytes.size() - 4 - 5;  // q of post_post
     bytes[q] = 0x7F;
-    EXPECT_EQ(runDvibase(bytes).code, DVIBASE_NO_POST);
+    EXPECT_EQ(runDvibase(bytes).code, kDvibaseNoPost);
 }
 
 TEST(Dvibase, LargeUnsignedValuesAreTracedSigned) {
@@ -320,7 +326,7 @@ TEST(Dvibase, LargeUnsignedValuesAreTracedSigned) {
 
 TEST(Dvibase, TinyFiles) {
     const std::string files[] = {"", "\xF7", std::string("\xF7\x02", 2)};
-    const int codes[] = {DVIBASE_NO_PRE, DVIBASE_NO_POST_POST, DVIBASE_NO_POST_POST};
+    const int codes[] = {kDvibaseNoPre, kDvibaseNoPostPost, kDvibaseNoPostPost};
     for (size_t i = 0; i < 3; ++i) EXPECT_EQ(runDvibase(files[i]).code, codes[i]) << i;
 }
 

@@ -1,13 +1,14 @@
 #pragma once
-// Fixtures of the page tests: TFM files that kpathsea finds, and a Run that
-// interprets page bytes command by command.
+// Fixtures of the page tests: TFM files that kpathsea finds, and a page
+// interpreter whose events are recorded and written by the text document.
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "dvi/dvipage.h"
-#include "dvi/run.h"
 #include "support/bytes.h"
+#include "support/recording_sink.h"
+#include "svg/text_document.h"
 #include "tfm/tfm_fixture.h"
 
 namespace morvex::testing {
@@ -15,8 +16,8 @@ namespace morvex::testing {
 // Advances at s = d: code 65 of mvxpage is 5 pt wide, every other code
 // 2.5 pt; mvxfrac has codes 0 and 1 of +-1975/2^20 design sizes, which is
 // +-1234.375 DVI units.
-constexpr int32_t WIDE = 327680;
-constexpr int32_t NARROW = 163840;
+constexpr int32_t kWide = 327680;
+constexpr int32_t kNarrow = 163840;
 
 inline void writePageFonts() {
     static bool done = [] {
@@ -29,32 +30,42 @@ inline void writePageFonts() {
     (void)done;
 }
 
-// Page bytes in, run.loop after every command out.
+// Page bytes in; the events, the trace, the progress and the text
+// document's markup out.
 struct PageRun {
-    std::unique_ptr<Run> run = std::make_unique<Run>();
-    OutCapture out, log, svg;
+    OutCapture out, log;
+    HandedCapture svgBytes;
+    std::unique_ptr<PageInterpreter> pages;
+    std::unique_ptr<TextDocument> document;
+    RecordingSink events;
     std::unique_ptr<MemStream> in;
-    std::vector<PageLoopState> states;
     int result = 0;
 
     explicit PageRun(int32_t selectedPage = 99, int32_t stackCapacity = 8) {
         writePageFonts();
-        run->out = out.f;
-        run->selectedPage = selectedPage;
-        run->stackCapacity = stackCapacity;
-        run->ptPerDvi = 1.0f / 65536.0f;
+        pages = std::make_unique<PageInterpreter>(selectedPage, stackCapacity, log.f, out.f);
+        document = std::make_unique<TextDocument>(svgBytes.handle(), log.f, out.f);
+        DviFrame frame;
+        frame.ptPerDvi = 1.0f / 65536.0f;
+        frame.fontsComplete = true;
+        document->prologue(frame, "fonts.svg");
     }
 
-    // Interprets until dvipage would return; the bytes should not reach
-    // post, whose SVG font generation belongs to the end-to-end tests.
+    // Interprets until dvipage returns; the bytes should not reach post,
+    // after which the SVG fonts belong to the end-to-end tests.
     int go(const std::string& bytes) {
         in = std::make_unique<MemStream>(bytes);
-        dvipagestart(*run, log.f);
-        for (;;) {
-            int r = dvipagecommand(*run, in->f, "", "", svg.f, log.f);
-            if (r != DVIPAGE_CONTINUE) return result = r;
-            states.push_back(run->loop);
-        }
+        TeeSink tee({&events, document.get()});
+        result = pages->dvipage(in->f, tee);
+        document->close();
+        return result;
+    }
+
+    // The document's markup after its prologue: what the pages wrote.
+    std::string svg() const {
+        const std::string s = svgBytes.str();
+        const std::string end = "\n</style>";
+        return s.substr(s.find(end) + end.size());
     }
 
     // The trace after the first bop's line.

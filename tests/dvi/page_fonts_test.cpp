@@ -47,10 +47,10 @@ TEST(PageFontDef, TracesTheRecordAndLoadsTheMetrics) {
     EXPECT_EQ(log.substr(0, head.size()), head);
     EXPECT_NE(log.find("WIDTHS SECTION (nw)\n"), std::string::npos);
     EXPECT_EQ(f.out.str(), "*");
-    const FontEntry* e = f.fonts.slots[5].get();
+    const PageFont* e = f.fonts[5].get();
     ASSERT_NE(e, nullptr);
-    EXPECT_EQ(e->checksum, 4000000000u);
-    EXPECT_EQ(e->name, "mvxpage");
+    EXPECT_EQ(e->def.checksum, 4000000000u);
+    EXPECT_EQ(e->def.name, "mvxpage");
     EXPECT_EQ(e->used, nullptr);
     ASSERT_NE(f.tfm.tables.fonts[5], nullptr);
 }
@@ -62,9 +62,9 @@ TEST(PageFontDef, AreaAndNameRunTogether) {
     EXPECT_EQ(f.define(fontRecord(1, "mvxpa", 655360, 655360, 0, "abc"), true), 1);
     EXPECT_NE(f.log.str().find("a:3, l:5 n:abcmvxpa\ns/d: 1.000000\nn:abcmvxpa"), std::string::npos);
     EXPECT_EQ(f.out.str(), "*\nCan not find font metrics abcmvxpa.\n");
-    ASSERT_NE(f.fonts.slots[1], nullptr);
-    EXPECT_EQ(f.fonts.slots[1]->name, "abcmvxpa");
-    EXPECT_EQ(f.fonts.slots[1]->used, nullptr);
+    ASSERT_NE(f.fonts[1], nullptr);
+    EXPECT_EQ(f.fonts[1]->def.name, "abcmvxpa");
+    EXPECT_EQ(f.fonts[1]->used, nullptr);
 }
 
 TEST(PageFontDef, EmptyNameIsLookedUpAndFails) {
@@ -76,11 +76,11 @@ TEST(PageFontDef, EmptyNameIsLookedUpAndFails) {
 TEST(PageFontDef, UsedTableOnlyOnTheSelectedPage) {
     Fonts f;
     ASSERT_EQ(f.define(fontRecord(3, "mvxpage"), true), 0);
-    ASSERT_NE(f.fonts.slots[3]->used, nullptr);
-    for (uint8_t flag : *f.fonts.slots[3]->used) EXPECT_EQ(flag, 0);
+    ASSERT_NE(f.fonts[3]->used, nullptr);
+    EXPECT_EQ(f.fonts[3]->used->count(), 0u);
     // Defined again on a page that is not selected: the new entry has none.
     ASSERT_EQ(f.define(fontRecord(3, "mvxpage"), false), 0);
-    EXPECT_EQ(f.fonts.slots[3]->used, nullptr);
+    EXPECT_EQ(f.fonts[3]->used, nullptr);
 }
 
 TEST(PageFontWidth, AdvanceIsTruncatedTowardZero) {
@@ -91,10 +91,10 @@ TEST(PageFontWidth, AdvanceIsTruncatedTowardZero) {
         int32_t advance;
     };
     const Case cases[] = {
-        {"mvxpage", 655360, 655360, 65, testing::WIDE},
-        {"mvxpage", 655360, 655360, 66, testing::NARROW},
-        {"mvxpage", 655360 * 2, 655360, 65, 2 * testing::WIDE},
-        {"mvxpage", 327680, 655360, 255, testing::NARROW / 2},
+        {"mvxpage", 655360, 655360, 65, testing::kWide},
+        {"mvxpage", 655360, 655360, 66, testing::kNarrow},
+        {"mvxpage", 655360 * 2, 655360, 65, 2 * testing::kWide},
+        {"mvxpage", 327680, 655360, 255, testing::kNarrow / 2},
         {"mvxfrac", 655360, 655360, 0, 1234},    // 1234.375
         {"mvxfrac", 655360, 655360, 1, -1234},   // -1234.375
         {"mvxfrac", 1310720, 655360, 0, 2468},   // 2468.75
@@ -128,18 +128,19 @@ TEST(PageFontUsed, MarkingSetsFlagsAndGivesLateFontsATable) {
     ASSERT_EQ(f.define(fontRecord(9, "mvxpage"), false), 0);
     dvipagemarkused(f.fonts, 0, 200);
     dvipagemarkused(f.fonts, 0, 200);
-    EXPECT_EQ((*f.fonts.slots[0]->used)[200], 1);
-    EXPECT_EQ((*f.fonts.slots[0]->used)[199], 0);
+    EXPECT_TRUE((*f.fonts[0]->used)[200]);
+    EXPECT_FALSE((*f.fonts[0]->used)[199]);
     // Font 9 came from a page that was not selected: its first use on the
     // selected page creates its table.
     dvipagemarkused(f.fonts, 9, 65);
-    ASSERT_NE(f.fonts.slots[9]->used, nullptr);
-    for (int ch = 0; ch < 256; ++ch) EXPECT_EQ((*f.fonts.slots[9]->used)[ch], ch == 65 ? 1 : 0);
+    ASSERT_NE(f.fonts[9]->used, nullptr);
+    EXPECT_EQ(f.fonts[9]->used->count(), 1u);
+    EXPECT_TRUE((*f.fonts[9]->used)[65]);
     // Fonts without an entry and codes out of range are passed over.
     dvipagemarkused(f.fonts, 4, 65);
     dvipagemarkused(f.fonts, 0, 256);
     dvipagemarkused(f.fonts, 300, 1);
-    EXPECT_EQ(f.fonts.slots[4], nullptr);
+    EXPECT_EQ(f.fonts[4], nullptr);
 }
 
 TEST(PageFontFree, ReleasesEveryEntryInAscendingOrder) {
@@ -149,7 +150,7 @@ TEST(PageFontFree, ReleasesEveryEntryInAscendingOrder) {
     OutCapture log;
     dvipagefontfree(f.fonts, log.f);
     EXPECT_EQ(log.str(), "\ndvipagefontfree: 0 5\n");
-    for (const auto& slot : f.fonts.slots) EXPECT_EQ(slot, nullptr);
+    for (const auto& slot : f.fonts) EXPECT_EQ(slot, nullptr);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ bool same(const DviRegisters& a, const DviRegisters& b) {
 
 TEST(RegisterStack, OverflowAndUnderflowLeaveStackAndRegistersAlone) {
     RegisterStack stack;
-    dvipagestackcreate(stack, 2);
+    createStack(stack, 2);
     OutCapture log, out;
     dvipagepush(stack, regs(10), log.f, out.f);
     dvipagepush(stack, regs(20), log.f, out.f);
@@ -42,7 +42,7 @@ TEST(RegisterStack, OverflowAndUnderflowLeaveStackAndRegistersAlone) {
 TEST(RegisterStack, CapacityZeroOrNegativeHoldsNothing) {
     for (int32_t capacity : {0, -1, -32768}) {
         RegisterStack stack;
-        dvipagestackcreate(stack, capacity);
+        createStack(stack, capacity);
         OutCapture log, out;
         DviRegisters r = regs(7);
         dvipagepush(stack, r, log.f, out.f);
@@ -56,7 +56,7 @@ TEST(RegisterStack, CapacityZeroOrNegativeHoldsNothing) {
 
 TEST(RegisterStack, LargestDeclaredDepthIsUsable) {
     RegisterStack stack;
-    dvipagestackcreate(stack, 32767);
+    createStack(stack, 32767);
     OutCapture log, out;
     for (int i = 0; i < 32767; ++i) dvipagepush(stack, regs(i), log.f, out.f);
     EXPECT_EQ(out.str(), "");
@@ -69,8 +69,8 @@ TEST(RegisterStack, LargestDeclaredDepthIsUsable) {
 
 TEST(RegisterStack, AfterReleaseNoEntryIsWritten) {
     RegisterStack stack;
-    dvipagestackcreate(stack, 4);
-    dvipagestackfree(stack);
+    createStack(stack, 4);
+    releaseStack(stack);
     OutCapture log, out;
     dvipagepush(stack, regs(1), log.f, out.f);
     EXPECT_EQ(out.str(), "\nStack overflow\n");

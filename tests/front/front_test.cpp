@@ -26,7 +26,7 @@ TEST(Front, PageNumbersAreReadLikeAtoiAndSaturate) {
         {"-99999999999999999999999", INT32_MIN},
         {"\t\n 42 7", 42},
     };
-    for (const auto& c : cases) EXPECT_EQ(parsepage(c.text), c.value) << '"' << c.text << '"';
+    for (const auto& c : cases) EXPECT_EQ(parsePage(c.text), c.value) << '"' << c.text << '"';
 }
 
 TEST(Front, DviNameGetsItsExtensionOnlyWhenTheTextIsMissing) {
@@ -42,7 +42,7 @@ TEST(Front, DviNameGetsItsExtensionOnlyWhenTheTextIsMissing) {
         {"dir.dvi/paper", "dir.dvi/paper"},
         {"", ".dvi"},
     };
-    for (const auto& c : cases) EXPECT_EQ(dviname(c.operand), c.name) << c.operand;
+    for (const auto& c : cases) EXPECT_EQ(dviFileName(c.operand), c.name) << c.operand;
 }
 
 }  // namespace

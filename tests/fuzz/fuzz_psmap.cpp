@@ -7,7 +7,6 @@
 #include <string>
 
 #include "svg/psmap.h"
-#include "svg/svgfont.h"
 
 using namespace morvex;
 
@@ -22,14 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     std::string firstLine = bytes.substr(0, bytes.find('\n'));
     std::string present, ps;
-    psmaptokens(firstLine, present, ps);
+    psmapTokens(firstLine, present, ps);
 
-    SvgFontState st;
     for (const std::string& name : {present, std::string("cmr10"), std::string()}) {
-        if (psmap(st, map, name, log)) {
-            // A found line names its font first.
-            if (st.fnt_dvi != name) __builtin_trap();
-        }
+        // A found line names its font first.
+        if (auto entry = psmap(map, name, log); entry && entry->fntDvi != name) __builtin_trap();
     }
     // The token rules on every line, as the lookup applies them.
     size_t start = 0;
@@ -37,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         size_t end = bytes.find('\n', start);
         if (end == std::string::npos) end = bytes.size();
         std::string line = bytes.substr(start, end - start);
-        std::string pfb = psmappfb(line);
+        std::string pfb = psmapPfb(line);
         if (!pfb.empty() && line.find(pfb) == std::string::npos) __builtin_trap();
         start = end + 1;
     }

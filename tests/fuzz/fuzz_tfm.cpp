@@ -20,13 +20,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     auto tfm = std::make_unique<TfmState>();
     const int k = size > 0 ? data[0] : 0;
-    dvitfmread(*tfm, in, k, log);
+    readTfm(*tfm, in, k, log);
     // A second load into the same slot replaces the first.
     std::rewind(in);
-    dvitfmread(*tfm, in, k, log);
+    readTfm(*tfm, in, k, log);
     volatile float sum = 0.0f;
     for (int f : {k, (k + 1) & 0xFF})
-        for (int ch = -1; ch <= 256; ++ch) sum = sum + dvitfmwidth(*tfm, f, ch);
+        for (int ch = -1; ch <= 256; ++ch) sum = sum + tfmWidth(*tfm, f, ch);
     dvitfmfree(*tfm, log);
 
     std::fclose(in);

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "dvi/dvipage.h"
-#include "dvi/run.h"
+#include "svg/text_document.h"
 #include "support/bytes.h"
 #include "tfm/dvitfm.h"
 #include "tfm/tfm_fixture.h"
@@ -47,23 +47,21 @@ PageBytes everyShape() {
 TEST(Truncated, PagesCutAtEveryByteStopAtTheEndOfTheFile) {
     const PageBytes page = everyShape();
     for (size_t n = 0; n <= page.bytes.size(); ++n) {
-        auto run = std::make_unique<morvex::Run>();
-        OutCapture out, log, svg;
-        run->out = out.f;
-        run->selectedPage = 1;
-        run->stackCapacity = 4;
-        run->ptPerDvi = 1.0f / 65536.0f;
+        OutCapture out, log;
+        HandedCapture svg;
+        TextDocument document(svg.handle(), log.f, out.f);
+        PageInterpreter pages(1, 4, log.f, out.f);
         MemStream in(page.bytes.substr(0, n));
-        int result = dvipage(*run, in.f, "", "", svg.f, log.f);
+        int result = pages.dvipage(in.f, document);
         // A cut inside the font definition leaves a name of 255 bytes that
         // no file has; any other cut reads the end of the file as opcode 255.
         bool inFontDef = n > page.fontDefStart && n < page.fontDefEnd;
         std::string text = out.str();
         if (inFontDef) {
-            EXPECT_EQ(result, DVIPAGE_NO_METRICS) << n;
+            EXPECT_EQ(result, kDvipageNoMetrics) << n;
             EXPECT_NE(text.find("\nCan not find font metrics "), std::string::npos) << n << ": " << text;
         } else {
-            EXPECT_EQ(result, DVIPAGE_UNSUPPORTED) << n;
+            EXPECT_EQ(result, kDvipageUnsupported) << n;
             EXPECT_EQ(text.substr(text.size() - 8), "\n?\?(ff)\n") << n << ": " << text;
         }
     }
@@ -79,7 +77,7 @@ TEST(Truncated, MetricsCutAtEveryByteLoadAndTraceEverySection) {
         TfmState tfm;
         OutCapture log;
         MemStream in(whole.substr(0, n));
-        dvitfmread(tfm, in.f, 9, log.f);
+        readTfm(tfm, in.f, 9, log.f);
         std::string trace = log.str();
         EXPECT_NE(trace.find("CHARACTERS SECTION (ec-bc+1)\n"), std::string::npos) << n;
         const std::string last = "WIDTHS SECTION (nw)\n";
@@ -91,10 +89,10 @@ TEST(Truncated, MetricsCutAtEveryByteLoadAndTraceEverySection) {
         ASSERT_NE(m, nullptr) << n;
         EXPECT_LE(m->widthIndex.size(), 256u) << n;
         EXPECT_LE(m->widths.size(), 32767u) << n;
-        for (int ch = -1; ch <= 256; ++ch) (void)dvitfmwidth(tfm, 9, ch);
+        for (int ch = -1; ch <= 256; ++ch) (void)tfmWidth(tfm, 9, ch);
         if (n == whole.size()) {
-            EXPECT_FLOAT_EQ(dvitfmwidth(tfm, 9, 30), 5.0f);
-            EXPECT_FLOAT_EQ(dvitfmwidth(tfm, 9, 32), -10.0f);
+            EXPECT_FLOAT_EQ(tfmWidth(tfm, 9, 30), 5.0f);
+            EXPECT_FLOAT_EQ(tfmWidth(tfm, 9, 32), -10.0f);
         }
     }
 }

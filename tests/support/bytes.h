@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/file_handle.h"
+
 namespace morvex::testing {
 
 struct Bytes {
@@ -130,6 +132,25 @@ struct OutCapture {
         std::fflush(f);
         return std::string(buf, len);
     }
+};
+
+// A write stream handed over to an owner (a writer that closes it); its
+// contents can be read once the owner has closed or flushed it.
+struct HandedCapture {
+    char* buf = nullptr;
+    size_t len = 0;
+    std::FILE* f = nullptr;  // owned by whoever took handle()
+    HandedCapture() = default;
+    HandedCapture(const HandedCapture&) = delete;
+    HandedCapture& operator=(const HandedCapture&) = delete;
+    ~HandedCapture() { std::free(buf); }
+    FileHandle handle() {
+        f = open_memstream(&buf, &len);
+        return FileHandle(f);
+    }
+    // Only while the owner still holds the stream open.
+    void flush() { std::fflush(f); }
+    std::string str() const { return buf == nullptr ? std::string() : std::string(buf, len); }
 };
 
 }  // namespace morvex::testing

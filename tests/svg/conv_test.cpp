@@ -71,13 +71,13 @@ TEST(Conv, EmptyUpperHalfEntriesGetPrivateUsePoints) {
                                     0xCF, 0xD1, 0xD2, 0xD8, 0xD9, 0xDB, 0xDE, 0xE0, 0xE8, 0xEC, 0xF0};
     std::set<int> emptySet(empty.begin(), empty.end());
     for (int c = 0x80; c <= 0xFF; ++c) {
-        char32_t cp = convcodepoint(static_cast<unsigned char>(c));
+        char32_t cp = convCodePoint(static_cast<unsigned char>(c));
         if (emptySet.count(c) != 0) {
             EXPECT_EQ(cp, 0xE000u + c) << std::hex << c;
         } else {
             EXPECT_GE(cp, 0x80u) << std::hex << c;
             EXPECT_LE(cp, 0x7FFu) << std::hex << c;
-            EXPECT_EQ(convcode(static_cast<unsigned char>(c)).size(), 2u) << std::hex << c;
+            EXPECT_EQ(convCode(static_cast<unsigned char>(c)).size(), 2u) << std::hex << c;
         }
     }
 }
@@ -98,11 +98,11 @@ TEST(Conv, EveryCodeHasItsOwnText) {
     std::string all, joined;
     for (int c = 0; c < 256; ++c) {
         auto code = static_cast<unsigned char>(c);
-        std::string t = convcode(code);
+        std::string t = convCode(code);
         EXPECT_FALSE(t.empty()) << c;
         EXPECT_EQ(t.find('\0'), std::string::npos) << c;
         EXPECT_TRUE(seen.insert(t).second) << "code " << c << " shares its text";
-        EXPECT_EQ(convutf8(convcodepoint(code)) == t, c != '&' && c != '<' && c != '>') << c;
+        EXPECT_EQ(utf8(convCodePoint(code)) == t, c != '&' && c != '<' && c != '>') << c;
         all += static_cast<char>(c);
         joined += t;
     }

@@ -33,7 +33,7 @@ const std::string kConfigDir = MORVEX_TEST_CONFIG_DIR;
 int nextCode(const std::string& text, size_t& i) {
     static const std::map<std::string, int> codeOf = [] {
         std::map<std::string, int> m;
-        for (int c = 0; c < 256; ++c) m[convcode(static_cast<unsigned char>(c))] = c;
+        for (int c = 0; c < 256; ++c) m[convCode(static_cast<unsigned char>(c))] = c;
         return m;
     }();
     for (size_t n = 1; n <= 5 && i + n <= text.size(); ++n) {
@@ -124,7 +124,7 @@ TEST_P(FontPages, OneGlyphPerCodeOfThePageWithItsOutlineAndAdvance) {
         auto widths = testing::tfmWidths(name);
         ASSERT_FALSE(widths.empty());
         std::map<std::string, int> codeOfUnicode;
-        for (int code : codes) codeOfUnicode[testing::xmlUnescape(convcode(static_cast<unsigned char>(code)))] = code;
+        for (int code : codes) codeOfUnicode[testing::xmlUnescape(convCode(static_cast<unsigned char>(code)))] = code;
         ASSERT_EQ(f.glyphs.size(), codes.size());
         std::set<int> seen;
         for (const auto& g : f.glyphs) {
@@ -147,7 +147,7 @@ TEST_P(FontPages, OneGlyphPerCodeOfThePageWithItsOutlineAndAdvance) {
     auto chars = documentChars(readFile(dir.file("out.svg")));
     EXPECT_FALSE(chars.empty());
     for (const auto& ch : chars)
-        EXPECT_TRUE(glyphTexts[ch.font].count(testing::xmlUnescape(convcode(static_cast<unsigned char>(ch.code)))))
+        EXPECT_TRUE(glyphTexts[ch.font].count(testing::xmlUnescape(convCode(static_cast<unsigned char>(ch.code)))))
             << "code " << ch.code << " of font " << ch.font;
 }
 

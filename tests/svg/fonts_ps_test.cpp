@@ -79,7 +79,7 @@ TEST(TarnevikProgram, Cmr10GlyphsMatchTheFontAndItsMetrics) {
     for (int c = 0; c < 128; ++c) {
         SCOPED_TRACE("code " + std::to_string(c));
         const auto& g = f.glyphs[c];
-        EXPECT_EQ(g.unicode, testing::xmlUnescape(convcode(static_cast<unsigned char>(c))));
+        EXPECT_EQ(g.unicode, testing::xmlUnescape(convCode(static_cast<unsigned char>(c))));
         EXPECT_TRUE(g.hasAdvance);
         EXPECT_NEAR(g.advance, widths[c] * 1000.0, 1.0);
         EXPECT_FALSE(g.d.empty());
@@ -198,7 +198,7 @@ TEST(TarnevikEncoding, EveryCodeHoldsTheDocumentText) {
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     std::string expected = "256\n";
     for (int c = 0; c < 256; ++c) {
-        for (unsigned char b : convcode(static_cast<unsigned char>(c))) {
+        for (unsigned char b : convCode(static_cast<unsigned char>(c))) {
             char hex[3];
             std::snprintf(hex, sizeof hex, "%02X", b);
             expected += hex;

@@ -6,7 +6,6 @@
 
 #include "support/bytes.h"
 #include "svg/psmap.h"
-#include "svg/svgfont.h"
 
 namespace morvex {
 namespace {
@@ -17,8 +16,7 @@ using testing::OutCapture;
 TEST(Psmap, WorkedExampleTracesTheLineAndItsTokens) {
     MemStream map("% comment\nabc10 ABC-Roman <abc10.pfb\n");
     OutCapture log;
-    SvgFontState st;
-    ASSERT_TRUE(psmap(st, map.f, "abc10", log.f));
+    ASSERT_TRUE(psmap(map.f, "abc10", log.f));
     EXPECT_EQ(log.str(),
               "\npsmap: 'abc10 ABC-Roman <abc10.pfb'\n"
               "psmap: fnt_dvi='abc10' fnt_ps='ABC-Roman' fnt_pfb='abc10.pfb'\n");
@@ -40,16 +38,15 @@ TEST_P(PsmapCases, FindsTheLineAndItsTokens) {
     const MapCase& c = GetParam();
     MemStream map(c.map);
     OutCapture log;
-    SvgFontState st;
-    bool found = psmap(st, map.f, c.font, log.f);
-    ASSERT_EQ(found, c.found) << c.what;
-    if (!found) {
+    std::optional<MapEntry> entry = psmap(map.f, c.font, log.f);
+    ASSERT_EQ(entry.has_value(), c.found) << c.what;
+    if (!entry) {
         EXPECT_EQ(log.str(), "") << "nothing is traced for lines passed over";
         return;
     }
-    EXPECT_EQ(st.fnt_dvi, c.fntDvi);
-    EXPECT_EQ(st.fnt_ps, c.fntPs);
-    EXPECT_EQ(st.fnt_pfb, c.fntPfb);
+    EXPECT_EQ(entry->fntDvi, c.fntDvi);
+    EXPECT_EQ(entry->fntPs, c.fntPs);
+    EXPECT_EQ(entry->fntPfb, c.fntPfb);
     std::string trace = log.str();
     EXPECT_NE(trace.find("psmap: fnt_dvi='" + std::string(c.fntDvi) + "' fnt_ps='" + c.fntPs + "' fnt_pfb='" +
                          c.fntPfb + "'\n"),
@@ -117,30 +114,29 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Psmap, ALineWithoutFontFileDoesNotInheritTheLastOne) {
     MemStream map("abc10 ABC <abc10.pfb\nxyz10 XYZ\n");
     OutCapture log;
-    SvgFontState st;
-    ASSERT_TRUE(psmap(st, map.f, "abc10", log.f));
-    EXPECT_EQ(st.fnt_pfb, "abc10.pfb");
-    ASSERT_TRUE(psmap(st, map.f, "xyz10", log.f));
-    EXPECT_EQ(st.fnt_pfb, "");
+    EXPECT_EQ(psmap(map.f, "abc10", log.f)->fntPfb, "abc10.pfb");
+    auto xyz = psmap(map.f, "xyz10", log.f);
+    ASSERT_TRUE(xyz);
+    EXPECT_EQ(xyz->fntPfb, "");
 }
 
 TEST(Psmap, EverySearchStartsAtTheTopOfTheMap) {
     MemStream map("aaa A <a.pfb\nbbb B <b.pfb\n");
     OutCapture log;
-    SvgFontState st;
-    ASSERT_TRUE(psmap(st, map.f, "bbb", log.f));
-    ASSERT_TRUE(psmap(st, map.f, "aaa", log.f));
-    EXPECT_EQ(st.fnt_pfb, "a.pfb");
-    EXPECT_FALSE(psmap(st, map.f, "ccc", log.f));
+    ASSERT_TRUE(psmap(map.f, "bbb", log.f));
+    auto aaa = psmap(map.f, "aaa", log.f);
+    ASSERT_TRUE(aaa);
+    EXPECT_EQ(aaa->fntPfb, "a.pfb");
+    EXPECT_FALSE(psmap(map.f, "ccc", log.f));
 }
 
 TEST(Psmap, BytesOfTheLineReachTheTraceUnchanged) {
     const std::string line = std::string("abc10 A\0B <abc10.pfb", 20);
     MemStream map(line + "\n");
     OutCapture log;
-    SvgFontState st;
-    ASSERT_TRUE(psmap(st, map.f, "abc10", log.f));
-    EXPECT_EQ(st.fnt_ps, std::string("A\0B", 3));
+    auto entry = psmap(map.f, "abc10", log.f);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->fntPs, std::string("A\0B", 3));
     EXPECT_EQ(log.str(), "\npsmap: '" + line + "'\npsmap: fnt_dvi='abc10' fnt_ps='" + std::string("A\0B", 3) +
                              "' fnt_pfb='abc10.pfb'\n");
 }

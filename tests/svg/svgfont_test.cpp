@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <initializer_list>
 #include <set>
@@ -14,6 +15,7 @@
 
 #include "support/bytes.h"
 #include "support/process.h"
+#include "base/printable.h"
 #include "svg/svgfont.h"
 #include "svg/svgfontextract.h"
 
@@ -33,13 +35,14 @@ const std::string kHead =
     "\n<defs>\n";
 const std::string kTail = "</defs>\n</svg>\n";
 
-void addFont(FontTable& t, int k, const std::string& name, std::initializer_list<int> codes, bool withUsed = true) {
-    t.slots[k] = std::make_unique<FontEntry>();
-    t.slots[k]->name = name;
-    if (!withUsed) return;
-    t.slots[k]->used = std::make_unique<std::array<uint8_t, 256>>();
-    t.slots[k]->used->fill(0);
-    for (int c : codes) (*t.slots[k]->used)[c] = 1;
+using FontUses = std::vector<FontUse>;
+
+// Font k with the codes the page used of it, kept in ascending number.
+void addFont(FontUses& t, int k, const std::string& name, std::initializer_list<int> codes) {
+    FontUse use{k, name, {}};
+    for (int c : codes) use.codes.set(static_cast<size_t>(c));
+    auto at = std::find_if(t.begin(), t.end(), [k](const FontUse& u) { return u.number >= k; });
+    t.insert(at, use);
 }
 
 // Points the private directories of svgfontbuild into a directory of the
@@ -64,7 +67,7 @@ struct TmpdirScope {
 };
 
 TEST(SvgFontCommand, WorkedExampleWithThePermissions) {
-    GsCommand cmd = svgfontcommand("/t1/abc10.pfb", "abc10", "65 66 ", "TeXUTF8Encoding", "/cfg/tarnevik.enc",
+    GsCommand cmd = ghostscriptCommand("/t1/abc10.pfb", "abc10", "65 66 ", "TeXUTF8Encoding", "/cfg/tarnevik.enc",
                                    "abc10", "/cfg/tarnevik.ps");
     EXPECT_EQ(cmd.line,
               "gs -q -dNODISPLAY -dBATCH -dNOPAUSE -dQUIT --permit-file-read=\"/t1/abc10.pfb\" "
@@ -92,7 +95,7 @@ TEST(SvgFontCommand, WorkedExampleWithThePermissions) {
 }
 
 TEST(SvgFontCommand, ShellTextInANameStaysOneWord) {
-    GsCommand cmd = svgfontcommand("/t1/x.pfb", "a\"; touch pwned; \"", "", "Enc", "/c/e", "a\"; touch pwned; \"",
+    GsCommand cmd = ghostscriptCommand("/t1/x.pfb", "a\"; touch pwned; \"", "", "Enc", "/c/e", "a\"; touch pwned; \"",
                                    "/c/p");
     ASSERT_EQ(cmd.argv.size(), 16u);
     EXPECT_EQ(cmd.argv[10], "-dTHEFONT=/a\"; touch pwned; \"");
@@ -109,14 +112,13 @@ TEST(SvgFontName, OnlyPlainFileNamesAreExtracted) {
                           {"..", false},         {"...", true},        {"a/b", false},       {"/etc/passwd", false},
                           {"../x", false},       {"a\tb", false},      {"a\nb", false},      {std::string("a\0b", 3), false},
                           {"caf\xC3\xA9", false}, {"a\x7F", false},     {"-dNOSAFER", true}};
-    for (const auto& c : cases) EXPECT_EQ(svgfontnamesafe(c.name), c.safe) << svgfontprintable(c.name);
-    EXPECT_EQ(svgfontprintable(std::string("a\0\n\xFF", 4)), "a\\x00\\x0A\\xFF");
+    for (const auto& c : cases) EXPECT_EQ(svgFontNameSafe(c.name), c.safe) << printable(c.name);
+    EXPECT_EQ(printable(std::string("a\0\n\xFF", 4)), "a\\x00\\x0A\\xFF");
 }
 
 TEST(SvgFontWrite, NoFontGivesAnEmptyDefs) {
     TempDir dir;
-    FontTable t;
-    addFont(t, 3, "unused", {65}, false);  // no used table: passed over
+    FontUses t;
     OutCapture out;
     EXPECT_EQ(svgfontwrite(dir.file("fonts.svg"), t, dir.path, out.f), 0);
     EXPECT_EQ(readFile(dir.file("fonts.svg")), kHead + kTail);
@@ -125,10 +127,9 @@ TEST(SvgFontWrite, NoFontGivesAnEmptyDefs) {
 
 TEST(SvgFontWrite, CopiesEachGeneratedFontInFontOrderAndRemovesIt) {
     TempDir dir, work;
-    FontTable t;
+    FontUses t;
     addFont(t, 7, "bbb", {66});
     addFont(t, 2, "aaa", {65});
-    addFont(t, 4, "nothing", {}, false);
     ASSERT_TRUE(writeFile(work.file("aaa"), "<font id=\"aaa\">A</font>\n"));
     ASSERT_TRUE(writeFile(work.file("bbb"), "<font id=\"bbb\">B</font>"));  // no final newline
     OutCapture out;
@@ -141,7 +142,7 @@ TEST(SvgFontWrite, CopiesEachGeneratedFontInFontOrderAndRemovesIt) {
 
 TEST(SvgFontWrite, AMissingGeneratedFontEndsWithFive) {
     TempDir dir, work;
-    FontTable t;
+    FontUses t;
     addFont(t, 0, "aaa", {65});
     addFont(t, 1, "missing", {65});
     addFont(t, 2, "ccc", {65});
@@ -156,7 +157,7 @@ TEST(SvgFontWrite, AMissingGeneratedFontEndsWithFive) {
 
 TEST(SvgFontWrite, AnUnopenableFontsFileEndsWithFour) {
     TempDir work;
-    FontTable t;
+    FontUses t;
     addFont(t, 0, "aaa", {65});
     ASSERT_TRUE(writeFile(work.file("aaa"), "A"));
     OutCapture out;
@@ -168,7 +169,7 @@ TEST(SvgFontWrite, AnUnopenableFontsFileEndsWithFour) {
 
 TEST(SvgFontWrite, FontsOfTheSameNameAreCopiedOnce) {
     TempDir dir, work;
-    FontTable t;
+    FontUses t;
     addFont(t, 0, "cmr10", {65});
     addFont(t, 9, "cmr10", {66});
     ASSERT_TRUE(writeFile(work.file("cmr10"), "R"));
@@ -182,7 +183,7 @@ TEST(SvgFontWrite, AnUnsafeNameNeverReachesOutsideTheDirectory) {
     TempDir dir, work;
     ASSERT_EQ(mkdir(work.file("sub").c_str(), 0700), 0);
     ASSERT_TRUE(writeFile(work.file("secret"), "SECRET"));
-    FontTable t;
+    FontUses t;
     addFont(t, 0, "../secret", {65});
     OutCapture out;
     EXPECT_EQ(svgfontwrite(dir.file("fonts.svg"), t, work.file("sub"), out.f), 5);
@@ -219,11 +220,10 @@ struct ConfigDir {
 TEST(SvgFontBuild, WithoutMapNothingIsWritten) {
     TmpdirScope tmp;
     TempDir dir;
-    FontTable t;
+    FontUses t;
     addFont(t, 0, "cmr10", {65});
     OutCapture log, out;
-    SvgFontState st;
-    EXPECT_EQ(svgfontbuild(st, dir.file("nocfg"), dir.file("fonts.svg"), "TeXUTF8Encoding", t, log.f, out.f), 2);
+    EXPECT_EQ(svgfontbuild(dir.file("nocfg"), dir.file("fonts.svg"), "TeXUTF8Encoding", t, log.f, out.f), 2);
     EXPECT_EQ(out.str(), "SVG Fonts:Can not open MAP file " + dir.file("nocfg") + "/morvex.map.\n");
     EXPECT_EQ(log.str(), "");
     EXPECT_TRUE(filesIn(dir.path).empty());
@@ -234,13 +234,12 @@ TEST(SvgFontBuild, AFontMissingFromTheMapStopsBeforeTheFontsFile) {
     TmpdirScope tmp;
     ConfigDir cfg("cmr10 CMR10 <cmr10.pfb\n");
     TempDir dir;
-    FontTable t;
+    FontUses t;
     addFont(t, 0, "cmr10", {65});
     addFont(t, 1, "nosuchfont", {66, 67});
     addFont(t, 2, "cmr10", {68});
     OutCapture log, out;
-    SvgFontState st;
-    EXPECT_EQ(svgfontbuild(st, cfg.dir.path, dir.file("fonts.svg"), "TeXUTF8Encoding", t, log.f, out.f), 3);
+    EXPECT_EQ(svgfontbuild(cfg.dir.path, dir.file("fonts.svg"), "TeXUTF8Encoding", t, log.f, out.f), 3);
     EXPECT_EQ(out.str(), "SVG Fonts:**Mappings for nosuchfont not founded.\n");
     EXPECT_NE(log.str().find("\nFnt:1\nSymbols:66 67 "), std::string::npos) << log.str();
     EXPECT_TRUE(filesIn(dir.path).empty());
@@ -251,11 +250,10 @@ TEST(SvgFontBuild, AFontMissingFromTheMapStopsBeforeTheFontsFile) {
 TEST(SvgFontBuild, RealFontThroughGhostscript) {
     TmpdirScope tmp;
     TempDir dir;
-    FontTable t;
+    FontUses t;
     addFont(t, 5, "cmr10", {65, 66});
     OutCapture log, out;
-    SvgFontState st;
-    ASSERT_EQ(svgfontbuild(st, kConfigDir, dir.file("fonts.svg"), "TeXUTF8Encoding", t, log.f, out.f), 0);
+    ASSERT_EQ(svgfontbuild(kConfigDir, dir.file("fonts.svg"), "TeXUTF8Encoding", t, log.f, out.f), 0);
     EXPECT_EQ(out.str(), "SVG Fonts:*\nOpening file: " + dir.file("fonts.svg") + " (w).\nSVG Fonts:*\n");
 
     const std::string trace = log.str();
@@ -282,19 +280,17 @@ TEST(SvgFontBuild, RealFontThroughGhostscript) {
     EXPECT_NE(fonts.find("<glyph unicode=\"B\" glyph-name=\"B\" horiz-adv-x=\"708\" d=\"M"), std::string::npos);
     EXPECT_EQ(filesIn(dir.path), std::set<std::string>{"fonts.svg"});
     EXPECT_TRUE(filesIn(tmp.dir.path).empty());
-    EXPECT_EQ(st.workDir, "");
 }
 
 TEST(SvgFontBuild, OneFontAtTwoSizesGetsOneSvgFontWithAllItsCodes) {
     TmpdirScope tmp;
     TempDir dir;
-    FontTable t;
+    FontUses t;
     addFont(t, 0, "cmr10", {65});
     addFont(t, 1, "cmr7", {67});
     addFont(t, 2, "cmr10", {66});
     OutCapture log, out;
-    SvgFontState st;
-    ASSERT_EQ(svgfontbuild(st, kConfigDir, dir.file("fonts.svg"), "TeXUTF8Encoding", t, log.f, out.f), 0);
+    ASSERT_EQ(svgfontbuild(kConfigDir, dir.file("fonts.svg"), "TeXUTF8Encoding", t, log.f, out.f), 0);
     EXPECT_EQ(out.str(), "SVG Fonts:***\nOpening file: " + dir.file("fonts.svg") + " (w).\nSVG Fonts:***\n");
     EXPECT_NE(log.str().find("\nFnt:0\nSymbols:65 66 \npsmap:"), std::string::npos) << log.str();
     EXPECT_NE(log.str().find("\nFnt:2\nSymbols:66 \nsame font as Fnt:0\n"), std::string::npos) << log.str();
@@ -334,11 +330,10 @@ TEST(SvgFontBuild, FontsThatCannotBeExtractedAreReportedAndEndWithFive) {
         // relative to it) and that runs but defines no font.
         ASSERT_TRUE(writeFile(fontdir.file("morvex-test-notafont.pfb"), "%!PS-AdobeFont-1.0: Fake\n(x) pop\n"));
         ChdirScope cwd(fontdir.path);
-        FontTable t;
+        FontUses t;
         addFont(t, 0, c.name, {65});
         OutCapture log, out;
-        SvgFontState st;
-        EXPECT_EQ(svgfontbuild(st, cfg.dir.path, dir.file("fonts.svg"), "TeXUTF8Encoding", t, log.f, out.f), 5);
+            EXPECT_EQ(svgfontbuild(cfg.dir.path, dir.file("fonts.svg"), "TeXUTF8Encoding", t, log.f, out.f), 5);
         const std::string o = out.str();
         EXPECT_EQ(o.substr(0, 11), "SVG Fonts:*");
         EXPECT_NE(o.find(c.message), std::string::npos) << o;

@@ -45,7 +45,7 @@ struct SvgPage {
 std::vector<int> decode(const std::string& text, bool& ok) {
     static const std::map<std::string, int> codeOf = [] {
         std::map<std::string, int> m;
-        for (int c = 0; c < 256; ++c) m[convcode(static_cast<unsigned char>(c))] = c;
+        for (int c = 0; c < 256; ++c) m[convCode(static_cast<unsigned char>(c))] = c;
         return m;
     }();
     std::vector<int> codes;
@@ -225,7 +225,7 @@ TEST(TextPagesDetail, EmptyPageLongLineAndCodesWithoutText) {
     EXPECT_EQ(page.runs[0].codes.size(), 4095u);
     EXPECT_EQ(page.runs[1].codes.size(), 5u);
     for (int code : {0x00, 0x01, 0x1F, 0x87, 0xC0, 0xF0, 0x3C, 0x26})
-        EXPECT_NE(svg.find(convcode(static_cast<unsigned char>(code))), std::string::npos) << code;
+        EXPECT_NE(svg.find(convCode(static_cast<unsigned char>(code))), std::string::npos) << code;
     for (char ch : svg) ASSERT_TRUE(static_cast<unsigned char>(ch) >= 0x20 || ch == '\n') << int(ch);
     // The warnings of the control codes come on standard output.
     EXPECT_NE(r.out.find("Warning: conv()"), std::string::npos);

@@ -74,13 +74,13 @@ TEST(DvitfmLoad, WidthsAreFixWordsTimesDesignSize) {
     Loaded l;
     load(l, "mvxwidths", 7);
     ASSERT_EQ(l.result, 0);
-    EXPECT_FLOAT_EQ(dvitfmwidth(l.tfm, 7, 0), 5.0f);
-    EXPECT_FLOAT_EQ(dvitfmwidth(l.tfm, 7, 1), -10.0f);
-    EXPECT_FLOAT_EQ(dvitfmwidth(l.tfm, 7, 2), 0.0f);
+    EXPECT_FLOAT_EQ(tfmWidth(l.tfm, 7, 0), 5.0f);
+    EXPECT_FLOAT_EQ(tfmWidth(l.tfm, 7, 1), -10.0f);
+    EXPECT_FLOAT_EQ(tfmWidth(l.tfm, 7, 2), 0.0f);
     EXPECT_EQ(traceBody(l.log).find("designsize:10.000000 in pt (655360 in DVI units)\n") != std::string::npos,
               true);
     // Other font numbers have no tables.
-    EXPECT_EQ(dvitfmwidth(l.tfm, 6, 0), 0.0f);
+    EXPECT_EQ(tfmWidth(l.tfm, 6, 0), 0.0f);
 }
 
 TEST(DvitfmLoad, CharInfoCoversBcToEcOnly) {
@@ -92,11 +92,11 @@ TEST(DvitfmLoad, CharInfoCoversBcToEcOnly) {
     Loaded l;
     load(l, "mvxrange", 0);
     ASSERT_EQ(l.result, 0);
-    EXPECT_FLOAT_EQ(dvitfmwidth(l.tfm, 0, 32), static_cast<float>(fixword(0.1) / 1048576.0 * 10.0));
-    EXPECT_FLOAT_EQ(dvitfmwidth(l.tfm, 0, 33), static_cast<float>(fixword(0.2) / 1048576.0 * 10.0));
-    EXPECT_FLOAT_EQ(dvitfmwidth(l.tfm, 0, 126), static_cast<float>(fixword(0.3) / 1048576.0 * 10.0));
+    EXPECT_FLOAT_EQ(tfmWidth(l.tfm, 0, 32), static_cast<float>(fixword(0.1) / 1048576.0 * 10.0));
+    EXPECT_FLOAT_EQ(tfmWidth(l.tfm, 0, 33), static_cast<float>(fixword(0.2) / 1048576.0 * 10.0));
+    EXPECT_FLOAT_EQ(tfmWidth(l.tfm, 0, 126), static_cast<float>(fixword(0.3) / 1048576.0 * 10.0));
     // Outside bc..ec there is no char_info word: the width is 0.
-    for (int ch : {-1, 0, 31, 127, 255, 256}) EXPECT_EQ(dvitfmwidth(l.tfm, 0, ch), 0.0f) << ch;
+    for (int ch : {-1, 0, 31, 127, 255, 256}) EXPECT_EQ(tfmWidth(l.tfm, 0, ch), 0.0f) << ch;
 }
 
 TEST(DvitfmLoad, FontWithoutCharactersReadsWidthsAfterHeader) {
@@ -151,7 +151,7 @@ TEST(DvitfmLoad, NegativeAndInconsistentLengthsStayInsideTheTables) {
         ASSERT_NE(m, nullptr) << c.name;
         EXPECT_EQ(m->widths.size(), static_cast<size_t>(c.t.nw > 0 ? c.t.nw : 0)) << c.name;
         for (int ch = -5; ch < 300; ++ch) {
-            float w = dvitfmwidth(l.tfm, 9, ch);
+            float w = tfmWidth(l.tfm, 9, ch);
             EXPECT_TRUE(w == 0.0f || w == 5.0f || w == static_cast<float>(-1.0 / 1048576.0 * 10.0))
                 << c.name << " code " << ch << " width " << w;
         }
@@ -181,9 +181,9 @@ TEST(DvitfmLoad, TheInstallationsCmr10) {
     EXPECT_NE(body.find("bc: 0 ec:7f\n"), std::string::npos);
     EXPECT_NE(body.find("'<8>TeX text"), std::string::npos);
     // cmr10: A is 0.750002 of the design size wide, a is 0.5.
-    EXPECT_NEAR(dvitfmwidth(l.tfm, 0, 'A'), 7.50002f, 1e-4);
-    EXPECT_NEAR(dvitfmwidth(l.tfm, 0, 'a'), 5.0f, 1e-4);
-    EXPECT_EQ(dvitfmwidth(l.tfm, 0, 200), 0.0f);
+    EXPECT_NEAR(tfmWidth(l.tfm, 0, 'A'), 7.50002f, 1e-4);
+    EXPECT_NEAR(tfmWidth(l.tfm, 0, 'a'), 5.0f, 1e-4);
+    EXPECT_EQ(tfmWidth(l.tfm, 0, 200), 0.0f);
 }
 
 TEST(DvitfmLoad, MissingFontIsReportedWithoutTraceOrTables) {
@@ -201,7 +201,7 @@ TEST(DvitfmLoad, SecondLoadOfANumberReplacesTheFirst) {
     Loaded l;
     load(l, "mvxfirst", 2);
     load(l, "mvxsecond", 2);
-    EXPECT_FLOAT_EQ(dvitfmwidth(l.tfm, 2, 0), 2.5f);
+    EXPECT_FLOAT_EQ(tfmWidth(l.tfm, 2, 0), 2.5f);
 }
 
 TEST(DvitfmFree, ReleasesLoadedNumbersInAscendingOrder) {

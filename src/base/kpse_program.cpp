@@ -1,4 +1,4 @@
-#include "tfm/kpse_program.h"
+#include "base/kpse_program.h"
 
 #include <unistd.h>
 
@@ -8,7 +8,7 @@
 
 namespace morvex {
 
-void kpseprogramname() {
+void setKpseProgramName() {
     if (kpse_program_name != nullptr && std::strcmp(kpse_program_name, "morvex") == 0) return;
     if (access("/proc/self/exe", F_OK) == 0)
         kpse_set_program_name("/proc/self/exe", "morvex");

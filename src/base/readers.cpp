@@ -1,4 +1,4 @@
-#include "dvi/readers.h"
+#include "base/readers.h"
 
 namespace morvex {
 

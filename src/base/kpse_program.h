@@ -7,6 +7,6 @@ namespace morvex {
 // find "morvex" on PATH (a binary run from its build tree), so the running
 // executable's own link is given as that path; the program name stays
 // morvex. Done once per process: kpathsea never frees an earlier call's names.
-void kpseprogramname();
+void setKpseProgramName();
 
 }  // namespace morvex

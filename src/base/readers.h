@@ -14,7 +14,7 @@ int32_t dvireads3(std::FILE* in);   // -8388608..8388607
 uint32_t dviread4(std::FILE* in);   // one 32-bit word; the caller picks signedness
 
 // Two's-complement addition as the DVI registers need it: it wraps.
-inline int32_t wrapadd(int32_t a, int32_t b) {
+inline int32_t wrapAdd(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
 

@@ -1,4 +1,4 @@
-#include "dvi/readers.h"
+#include "base/readers.h"
 
 #include <gtest/gtest.h>
 
@@ -61,9 +61,9 @@ TEST(Readers, AdvanceByTheirSize) {
 }
 
 TEST(Readers, WrappingAddition) {
-    EXPECT_EQ(wrapadd(INT32_MAX, 1), INT32_MIN);
-    EXPECT_EQ(wrapadd(INT32_MIN, -1), INT32_MAX);
-    EXPECT_EQ(wrapadd(-5, 3), -2);
+    EXPECT_EQ(wrapAdd(INT32_MAX, 1), INT32_MIN);
+    EXPECT_EQ(wrapAdd(INT32_MIN, -1), INT32_MAX);
+    EXPECT_EQ(wrapAdd(-5, 3), -2);
 }
 
 }  // namespace

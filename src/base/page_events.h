@@ -1,0 +1,48 @@
+#pragma once
+// The seam between reading pages and writing them: the page interpreter
+// decodes each command of the selected page once and hands it to a sink
+// as one typed event, with the positions it needs already resolved.
+#include <cstdint>
+#include <string_view>
+
+namespace morvex {
+
+// set_char_0..set_char_127, set1 and put1.
+struct CharEvent {
+    int32_t code = 0;     // 0..255
+    int32_t font = 0;     // the current font number
+    int32_t h = 0;        // h before the character, DVI units
+    int32_t v = 0;
+    int32_t advance = 0;  // the character's width, DVI units (also for put)
+    bool put = false;     // put1: h does not move
+};
+
+// set_rule and put_rule; the rule's bottom left corner is at (h, v).
+struct RuleEvent {
+    int32_t h = 0;  // h before the rule
+    int32_t v = 0;
+    int32_t height = 0;
+    int32_t width = 0;
+    bool put = false;  // put_rule: h does not move
+};
+
+// The commands that carry nothing a writer draws.
+enum class PlainCommand { Nop, Push, Pop, FontDef };
+
+class PageSink {
+public:
+    virtual ~PageSink() = default;
+    virtual void pageBegin(int32_t count0) = 0;  // bop
+    virtual void pageEnd() = 0;                  // eop
+    virtual void fontSelect(int32_t font) = 0;   // fnt_num_0..63, fnt1
+    virtual void character(const CharEvent& c) = 0;
+    virtual void rule(const RuleEvent& r) = 0;
+    // right, w, x, down, y, z: the position after the move.
+    virtual void movement(int32_t h, int32_t v) = 0;
+    // xxx1..xxx4: the special's first bytes (all of them when text.size()
+    // equals length) and its whole length.
+    virtual void special(std::string_view text, uint64_t length) = 0;
+    virtual void plain(PlainCommand command) = 0;
+};
+
+}  // namespace morvex

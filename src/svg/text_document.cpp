@@ -1,0 +1,174 @@
+#include "svg/text_document.h"
+
+#include "base/version.h"
+#include "svg/conv.h"
+
+namespace morvex {
+
+namespace {
+
+constexpr const char* kSvgNamespace = "xmlns=\"http://www.w3.org/2000/svg\"";
+
+// A position in points: the product in single precision, the page margin
+// added in double precision.
+double toPoints(int32_t dvi, float ptPerDvi) {
+    float scaled = static_cast<float>(dvi) * ptPerDvi;
+    return static_cast<double>(scaled) + 72.27;
+}
+
+// Size in points of a scaled size in DVI units; sizes have no margin.
+double pointSize(uint32_t s, float ptPerDvi) { return static_cast<double>(static_cast<float>(s) * ptPerDvi); }
+
+}  // namespace
+
+TextDocument::TextDocument(FileHandle svg, std::FILE* log, std::FILE* out)
+    : svg(std::move(svg)), log(log), out(out) {}
+
+void TextDocument::head() {
+    std::fprintf(svg.get(), "<?xml %s %s standalone=\"yes\" ?>", "version=\"1.0\"", "encoding=\"utf-8\"");
+    std::fprintf(svg.get(), "\n<!-- Generator: MORVEX version %s -->", kMorvexVersion);
+}
+
+void TextDocument::prologue(const DviFrame& frame, const std::string& fontsPath) {
+    std::FILE* f = svg.get();
+    ptPerDvi = frame.ptPerDvi;
+    std::fprintf(f, "\n<!DOCTYPE svg SYSTEM %s [", "\"-//W3C//DTD SVG 1.1//EN\"");
+    if (!frame.fontsComplete) return;
+    for (const FontDef& def : frame.fonts)
+        std::fprintf(f, "\n <!ENTITY st%d \"font-family:%s;font-size:%.2fpt;\">", def.number, def.name.c_str(),
+                     pointSize(def.s, ptPerDvi));
+    std::fprintf(f, "\n]>");
+
+    double width = static_cast<double>(static_cast<float>(frame.u) * ptPerDvi) + 72.27;
+    double height = static_cast<double>(static_cast<float>(frame.l) * ptPerDvi) + 72.27;
+    std::fprintf(f,
+                 "\n<svg width=\"%.2fpt\" height=\"%.2fpt\" %s\n     viewBox=\"0 0 %.2fpt %.2fpt\"\n     %s "
+                 "xml:space=\"preserve\">",
+                 width, height, "version=\"1.1\"", width, height, kSvgNamespace);
+
+    std::fprintf(f, "\n<style type=\"text/css\">");
+    std::fprintf(f, "\n<![CDATA[");
+    for (const FontDef& def : frame.fonts) {
+        const char* name = def.name.c_str();
+        std::fprintf(f, "\n @font-face{font-family:'%s';font-size:'%.2fpt';src:url(%s#%s)}", name,
+                     pointSize(def.s, ptPerDvi), fontsPath.c_str(), name);
+    }
+    std::fprintf(f, "\n]]>");
+    std::fprintf(f, "\n</style>");
+}
+
+void TextDocument::end() { std::fputs("\n</svg>\n", svg.get()); }
+
+bool TextDocument::close() {
+    if (!svg) return true;
+    bool written = !std::ferror(svg.get());
+    if (std::fclose(svg.release()) != 0) written = false;
+    return written;
+}
+
+void TextDocument::startRun(int32_t hBefore, int32_t v) {
+    run.startH = hBefore;
+    run.startV = v;
+}
+
+// The trace shows the raw codes of the run so far; written as bytes so that
+// a zero code does not hide the codes after it.
+void TextDocument::append(int32_t code) {
+    run.codes += static_cast<char>(code & 0xFF);
+    std::fputs("SM=(", log);
+    std::fwrite(run.codes.data(), 1, run.codes.size(), log);
+    std::fputc(')', log);
+}
+
+void TextDocument::flush() {
+    double x = toPoints(run.startH, ptPerDvi);
+    double y = toPoints(run.startV, ptPerDvi);
+    conv(run.codes, convText, out);
+    std::fprintf(svg.get(), "\n<tspan x=\"%.2fpt\" y=\"%.2fpt\">", x, y);
+    std::fwrite(convText.data(), 1, convText.size(), svg.get());
+    std::fputs("</tspan>", svg.get());
+    run.codes.clear();
+}
+
+void TextDocument::dvipagetext(Input in, int32_t param, int32_t hBefore, int32_t v) {
+    std::FILE* f = svg.get();
+    const auto openSpan = [&] { std::fprintf(f, "\n<tspan style=\"&st%d;\">", param); };
+    const auto closeSpan = [&] { std::fputs("\n</tspan>", f); };
+    const auto closeText = [&] { std::fputs("\n</text>", f); };
+    switch (machine) {
+        case SM_OUTSIDE:
+            if (in == Input::Bop) {
+                std::fprintf(f, "\n<text id=\"page%d\">", param);
+                machine = SM_TEXT;
+            }
+            break;
+        case SM_TEXT:
+            if (in == Input::Font) {
+                openSpan();
+                machine = SM_SPAN;
+            } else if (in == Input::Eop) {
+                // A page without any font selection still closes its text.
+                closeText();
+                machine = SM_OUTSIDE;
+            }
+            break;
+        case SM_SPAN:
+        case SM_MOVED:
+            if (in == Input::Eop) {
+                closeSpan();
+                closeText();
+                machine = SM_OUTSIDE;
+            } else if (in == Input::Font) {
+                // Also right after a span opened, so the characters that
+                // follow carry the font that sets them.
+                closeSpan();
+                openSpan();
+                machine = SM_SPAN;
+            } else if (in == Input::Character) {
+                startRun(hBefore, v);
+                append(param);
+                machine = SM_RUN;
+            }
+            break;
+        case SM_RUN:
+            if (in == Input::Eop) {
+                flush();
+                closeSpan();
+                closeText();
+                machine = SM_OUTSIDE;
+            } else if (in == Input::Font) {
+                flush();
+                closeSpan();
+                openSpan();
+                machine = SM_SPAN;
+            } else if (in == Input::Character) {
+                if (run.codes.size() >= kRunCapacity) {
+                    flush();
+                    startRun(hBefore, v);
+                }
+                append(param);
+            } else if (in == Input::Movement) {
+                flush();
+                machine = SM_MOVED;
+            }
+            break;
+    }
+    std::fprintf(log, "\nSM=<%d>", static_cast<int>(machine));
+}
+
+void TextDocument::pageBegin(int32_t count0) { dvipagetext(Input::Bop, count0); }
+void TextDocument::pageEnd() { dvipagetext(Input::Eop, 0); }
+void TextDocument::fontSelect(int32_t font) { dvipagetext(Input::Font, font); }
+void TextDocument::character(const CharEvent& c) { dvipagetext(Input::Character, c.code, c.h, c.v); }
+void TextDocument::movement(int32_t, int32_t) { dvipagetext(Input::Movement, 0); }
+void TextDocument::special(std::string_view, uint64_t) { dvipagetext(Input::Other, 0); }
+void TextDocument::plain(PlainCommand) { dvipagetext(Input::Other, 0); }
+
+// Rules change no state: their rectangle, in DVI units and without a
+// position, follows whatever markup stands open.
+void TextDocument::rule(const RuleEvent& r) {
+    dvipagetext(Input::Rule, r.width);
+    std::fprintf(svg.get(), "\n<rect width=\"%d\" height=\"%d\"/>", r.width, r.height);
+}
+
+}  // namespace morvex
