@@ -82,13 +82,18 @@ void PageInterpreter::beginPage(std::FILE* dvi, PageSink& sink) {
 }
 
 // The special's text is traced up to its first zero byte, as %s would, and
-// only its first bytes are kept for the sink.
-void PageInterpreter::special(std::FILE* dvi, const char* label, uint32_t length, PageSink& sink) {
+// only its first bytes are kept for the sink. The short forms read bytes
+// past the end of the file as 255, like every field; the long ones, whose
+// length may reach 2^31, stop at the end and leave it to the next opcode.
+void PageInterpreter::special(std::FILE* dvi, const char* label, uint32_t length, bool stopAtEnd,
+                              PageSink& sink) {
     std::fputs(label, log);
     std::string kept;
     bool ended = false;
     for (uint32_t i = 0; i < length; ++i) {
-        int32_t b = dvireadu1(dvi);
+        int c = getc_unlocked(dvi);
+        if (c == EOF && stopAtEnd) break;
+        int32_t b = c == EOF ? 0xFF : c;
         if (b == 0) ended = true;
         if (!ended) traceByte(log, b);
         if (kept.size() < kSpecialKept) kept.push_back(static_cast<char>(b));
@@ -202,11 +207,23 @@ int PageInterpreter::command(std::FILE* dvi, PageSink& sink) {
             if (selected()) sink.fontSelect(font);
             break;
         case kOpXxx1:
-            special(dvi, "xxx_1:", static_cast<uint32_t>(dvireadu1(dvi)), sink);
+            special(dvi, "xxx_1:", static_cast<uint32_t>(dvireadu1(dvi)), false, sink);
             break;
         case kOpXxx2:
-            special(dvi, "xxx_2:", static_cast<uint32_t>(dvireads2(dvi) & 0xFFFF), sink);
+            special(dvi, "xxx_2:", static_cast<uint32_t>(dvireads2(dvi) & 0xFFFF), false, sink);
             break;
+        case kOpXxx3:
+            special(dvi, "xxx_3:", static_cast<uint32_t>(dvireads3(dvi) & 0xFFFFFF), true, sink);
+            break;
+        case kOpXxx4: {
+            const int32_t length = static_cast<int32_t>(dviread4(dvi));
+            if (length < 0) {
+                std::fprintf(out, "\nError in DVI: xxx4 with the negative length %d.\n", length);
+                return kDvipageUnsupported;
+            }
+            special(dvi, "xxx_4:", static_cast<uint32_t>(length), true, sink);
+            break;
+        }
         case kOpFntDef1:
             if (dvipagefontdef(fonts, tfm, selected(), dvi, log, out) != 0) return kDvipageNoMetrics;
             if (selected()) sink.plain(PlainCommand::FontDef);

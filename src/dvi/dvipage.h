@@ -30,7 +30,8 @@ public:
 
     // Interprets the pages from the DVI stream's position (the first bop)
     // to post. Returns 0 after post, 102 at an unsupported command (the end
-    // of the stream included), 200 when a font's metrics cannot be loaded.
+    // of the stream included) or an xxx4 of negative length, 200 when a
+    // font's metrics cannot be loaded.
     int dvipage(std::FILE* dvi, PageSink& sink);
 
     // The fonts defined on the selected page, with the codes used there.
@@ -49,7 +50,7 @@ private:
     bool selected() const { return currentPage == selectedPage; }
     void character(int32_t code, bool put, PageSink& sink);
     void beginPage(std::FILE* dvi, PageSink& sink);
-    void special(std::FILE* dvi, const char* label, uint32_t length, PageSink& sink);
+    void special(std::FILE* dvi, const char* label, uint32_t length, bool stopAtEnd, PageSink& sink);
     void endPages();
 
     const int32_t selectedPage;

@@ -78,6 +78,12 @@ std::vector<Row> rows() {
                  "special 5 " + std::string("ab\0cd", 5)});
     r.push_back({"xxx2 32768 bytes", Bytes().u1(240).raw({0x80, 0x00}).repeat('x', 32768), {},
                  "xxx_2:" + std::string(32768, 'x'), "special 32768 " + std::string(4096, 'x')});
+    // The long forms carry the specials of LaTeX packages (hyperref, TikZ).
+    r.push_back({"xxx3 300 bytes", Bytes().u1(241).u3(300).repeat('y', 300), {}, "xxx_3:" + std::string(300, 'y'),
+                 "special 300 " + std::string(300, 'y')});
+    r.push_back({"xxx4 up to zero byte", Bytes().u1(242).u4(4).raw({'p', 0, 'q', 'r'}), {}, "xxx_4:p",
+                 "special 4 " + std::string("p\0qr", 4)});
+    r.push_back({"xxx4 empty", Bytes().u1(242).u4(0), {}, "xxx_4:", "special 0 "});
     // Characters, with font mvxpage selected as font 0.
     r.push_back({"set_char 65", withFont().u1(143).u1(100).u1(65), {100 + kWide, 0, 0, 0, 0, 0}, "<r1>A",
                  "set 65 f0 h100 v0 a" + std::to_string(kWide)});
@@ -126,7 +132,7 @@ TEST(DvipageTable, OnTheSelectedPageEveryCommandIsOneEvent) {
 }
 
 TEST(DvipageTable, UnsupportedOpcodesStopWithTheirCode) {
-    std::vector<int> ops = {129, 130, 131, 134, 135, 136, 236, 237, 238, 241, 242, 244, 245, 246, 247, 249};
+    std::vector<int> ops = {129, 130, 131, 134, 135, 136, 236, 237, 238, 244, 245, 246, 247, 249};
     for (int op = 250; op <= 255; ++op) ops.push_back(op);
     for (int op : ops) {
         PageRun p;
@@ -143,6 +149,45 @@ TEST(DvipageTable, UnsupportedOpcodesStopWithTheirCode) {
     w.bop(1);
     EXPECT_EQ(p.go(w.str()), kDvipageUnsupported);
     EXPECT_EQ(p.out.str(), "Pages:.\n?\?(ff)\n");
+}
+
+// A long special is streamed: only its first bytes reach the sink, its text
+// up to the first zero byte the trace.
+TEST(DvipageSpecial, LongSpecialsAreStreamed) {
+    const std::string text = "ps:" + std::string(100000, 'z');
+    PageRun p(1);
+    p.go(onePage(Bytes().u1(242).u4(static_cast<uint32_t>(text.size())).text(text).u1(138)));
+    ASSERT_EQ(p.events.events.size(), 3u);
+    EXPECT_EQ(p.events.events[1], "special 100003 " + text.substr(0, 4096));
+    EXPECT_EQ(p.traceAfterBop().substr(0, 20), "\nSM=<1>xxx_4:ps:zzzz");
+    EXPECT_NE(p.log.str().find(text + "\nSM=<1><nop>"), std::string::npos);
+}
+
+TEST(DvipageSpecial, MalformedLongSpecialsEndTheLoop) {
+    struct Case {
+        const char* what;
+        Bytes cmds;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"xxx4 with a negative length", Bytes().u1(242).u4(0x80000000u).text("abc"),
+         "\nError in DVI: xxx4 with the negative length -2147483648.\n"},
+        {"xxx4 -1", Bytes().u1(242).u4(0xFFFFFFFFu), "\nError in DVI: xxx4 with the negative length -1.\n"},
+        // A length past the end: the text stops there and the end of the
+        // file is read as the next opcode, however long the special claims
+        // to be.
+        {"xxx4 past the end", Bytes().u1(242).u4(0x7FFFFFFF).text("abc"), "\n?\?(ff)\n"},
+        {"xxx3 past the end", Bytes().u1(241).u3(0xFFFFFF).text("abc"), "\n?\?(ff)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DviWriter w;
+        w.bop(1);
+        w.b.data.insert(w.b.data.end(), c.cmds.data.begin(), c.cmds.data.end());
+        PageRun p(1);
+        EXPECT_EQ(p.go(w.str()), kDvipageUnsupported);
+        EXPECT_EQ(p.out.str(), "Pages:(." + c.message);
+    }
 }
 
 TEST(DvipageStart, TracesStackDepthAndStartsProgress) {
