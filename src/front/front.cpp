@@ -8,6 +8,7 @@
 
 #include "base/dvi_frame.h"
 #include "base/file_handle.h"
+#include "base/interrupt.h"
 #include "base/version.h"
 #include "dvi/dvibase.h"
 #include "dvi/dvipage.h"
@@ -186,8 +187,26 @@ int convert(const Settings& settings, const char* program, std::FILE* out) {
     int result = pages.dvipage(dvi.get(), document);
     if (result == kDvipageOk) {
         document.end();
-        int fontsResult = svgfontbuild(settings.configDir, settings.fontsPath, "TeXUTF8Encoding", pages.usedFonts(),
-                                       log.get(), out);
+        FontBuildSettings fontSettings;
+        fontSettings.configDir = settings.configDir;
+        fontSettings.fontsPath = settings.fontsPath;
+        fontSettings.limits.parallel = processorCount();
+        fontSettings.limits.timeLimit = settings.gsTimeLimit;
+        int fontsResult = 0;
+        {
+            InterruptGuard guard;
+            fontsResult = svgfontbuild(fontSettings, pages.usedFonts(), log.get(), out);
+            if (int sig = interruptSignal(); sig != 0) {
+                // The runs are ended and the private directory is gone;
+                // what was written stays, and the process ends as the
+                // signal would have ended it.
+                std::fflush(out);
+                dvi.reset();
+                document.close();
+                log.reset();
+                endWithSignal(sig);
+            }
+        }
         pages.dvipagefontfree();
         if (fontsResult != 0) result = kExitSvgFontBase + fontsResult;
     }

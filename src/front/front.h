@@ -29,6 +29,7 @@ struct Settings {
     std::string fontsPath = "fonts.svg";
     std::string configDir = kDefaultConfigDir;
     int32_t selectedPage = 1;
+    int gsTimeLimit = 60;  // seconds for one Ghostscript run
 };
 
 // atoi's reading of a page number (blanks, a sign, digits up to the first

@@ -1,5 +1,7 @@
 #include "svg/psmap.h"
 
+#include <vector>
+
 namespace morvex {
 
 namespace {
@@ -17,7 +19,72 @@ std::string readLine(std::FILE* map, int c) {
 // Text into the trace with every byte kept (a zero byte included).
 void traceText(std::FILE* log, const std::string& s) { std::fwrite(s.data(), 1, s.size(), log); }
 
+// A plain decimal number: what a map line writes before SlantFont or
+// ExtendFont. Anything else (exponents, hex, names) is not taken.
+bool plainDecimal(const std::string& s) {
+    size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    size_t digits = 0;
+    bool point = false;
+    for (; i < s.size(); ++i) {
+        if (s[i] >= '0' && s[i] <= '9') {
+            ++digits;
+        } else if (s[i] == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    return digits > 0 && digits <= 12;
+}
+
+bool endsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The words of a quoted text, split at blanks and tabs.
+std::vector<std::string> words(const std::string& text) {
+    std::vector<std::string> w;
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t end = text.find_first_of(" \t", i);
+        if (end == std::string::npos) end = text.size();
+        if (end > i) w.push_back(text.substr(i, end - i));
+        i = end + 1;
+    }
+    return w;
+}
+
 }  // namespace
+
+void psmapReencoding(const std::string& line, MapEntry& entry) {
+    size_t i = 0;
+    const size_t n = line.size();
+    while (i < n) {
+        if (line[i] == '"') {
+            size_t close = line.find('"', i + 1);
+            std::string quoted = line.substr(i + 1, close == std::string::npos ? std::string::npos : close - i - 1);
+            const std::vector<std::string> w = words(quoted);
+            for (size_t k = 1; k < w.size(); ++k) {
+                if (!plainDecimal(w[k - 1])) continue;
+                if (w[k] == "SlantFont") entry.slant = w[k - 1];
+                if (w[k] == "ExtendFont") entry.extend = w[k - 1];
+            }
+            if (close == std::string::npos) break;
+            i = close + 1;
+            if (i < n) ++i;
+            continue;
+        }
+        size_t end = line.find_first_of(" \t", i);
+        if (end == std::string::npos) end = n;
+        std::string token = line.substr(i, end - i);
+        if (token.rfind("<[", 0) == 0) token.erase(0, 2);
+        else if (token.rfind("<", 0) == 0) token.erase(0, 1);
+        else token.clear();
+        if (token.size() > 4 && endsWith(token, ".enc") && token.find('<') == std::string::npos) entry.encFile = token;
+        i = end + 1;
+    }
+}
 
 void psmapTokens(const std::string& line, std::string& fntDvi, std::string& fntPs) {
     std::size_t first = line.find(' ');
@@ -78,6 +145,16 @@ std::optional<MapEntry> psmap(std::FILE* map, const std::string& fontName, std::
         std::fputs("' fnt_pfb='", log);
         traceText(log, entry.fntPfb);
         std::fputs("'\n", log);
+        psmapReencoding(line, entry);
+        if (entry.reencoded()) {
+            std::fputs("psmap: enc='", log);
+            traceText(log, entry.encFile);
+            std::fputs("' slant='", log);
+            traceText(log, entry.slant);
+            std::fputs("' extend='", log);
+            traceText(log, entry.extend);
+            std::fputs("'\n", log);
+        }
         return entry;
     }
 }

@@ -11,6 +11,13 @@ struct MapEntry {
     std::string fntDvi;  // the TeX font name (first token)
     std::string fntPs;   // the PostScript font name (second token)
     std::string fntPfb;  // the Type 1 file, without its "<"; empty when the line names none
+    // How the line re-encodes and transforms the font; all empty for a font
+    // drawn through its own encoding.
+    std::string encFile;  // the encoding file, without its "<" or "<["
+    std::string slant;    // the number before SlantFont, as written
+    std::string extend;   // the number before ExtendFont, as written
+
+    bool reencoded() const { return !encFile.empty() || !slant.empty() || !extend.empty(); }
 };
 
 // Searches the map stream from its start for the line of fontName and
@@ -27,5 +34,11 @@ void psmapTokens(const std::string& line, std::string& fntDvi, std::string& fntP
 // "<" token whose first full stop is followed by "pfb", without its "<";
 // empty when there is none. A quote left open runs to the end of the line.
 std::string psmapPfb(const std::string& line);
+
+// The encoding file, slant and extend of a line: the last "<" or "<["
+// token naming a ".enc" file, and the numbers before SlantFont and
+// ExtendFont inside its quoted text. A number is kept only when it is a
+// plain decimal (a sign, digits, one point).
+void psmapReencoding(const std::string& line, MapEntry& entry);
 
 }  // namespace morvex

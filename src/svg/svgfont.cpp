@@ -10,8 +10,11 @@
 
 #include "base/file_handle.h"
 #include "base/kpse_program.h"
+#include "base/memory_stream.h"
 #include "base/printable.h"
 #include "svg/psmap.h"
+#include "svg/encoding_file.h"
+#include "svg/ghostscript.h"
 #include "svg/svgfontextract.h"
 
 namespace morvex {
@@ -52,16 +55,50 @@ std::string absoluteConfigDir(const std::string& configDir) {
     return s;
 }
 
+// Said after a font missing from the map: morvex.map is made from the TeX
+// installation's map when morvex is built or refreshed.
+constexpr const char* kMapHint =
+    "(A font installed after morvex is found once its map is refreshed: run morvex-update-map.)\n";
+
+// A re-encoding names, for some codes, glyphs the font does not have; the
+// generated font then draws the font's .notdef for them. The trace says
+// which, from the glyphs (one per wanted code, in code order) it holds.
+void traceMissingGlyphs(const std::string& generated, const std::string& encVectorPath,
+                        const std::bitset<256>& codes, std::FILE* log) {
+    std::optional<EncodingVector> names = readEncodingVector(encVectorPath);
+    FileHandle f = openFile(generated.c_str(), "rb");
+    if (!names || !f) return;
+    std::string text;
+    char buf[65536];
+    size_t got;
+    while ((got = std::fread(buf, 1, sizeof buf, f.get())) > 0) text.append(buf, got);
+    size_t at = 0;
+    for (size_t code = 0; code < 256; ++code) {
+        if (!codes[code]) continue;
+        at = text.find("<glyph ", at);
+        if (at == std::string::npos) return;
+        size_t end = text.find('\n', at);
+        const std::string glyph = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end;
+        const std::string& wanted = (*names)[code];
+        if (wanted != ".notdef" && glyph.find(" glyph-name=\".notdef\"") != std::string::npos)
+            std::fprintf(log, "\nnotdef: code %d names /%s, which the font does not have\n", static_cast<int>(code),
+                         printable(wanted).c_str());
+    }
+}
+
 }  // namespace
 
-int svgfontbuild(const std::string& configDir, const std::string& fontsPath, const std::string& encodingName,
-                 const std::vector<FontUse>& fonts, std::FILE* log, std::FILE* out) {
+int svgfontbuild(const FontBuildSettings& settings, const std::vector<FontUse>& fonts, std::FILE* log,
+                 std::FILE* out) {
     setKpseProgramName();
     std::fputs("SVG Fonts:", out);
-    const std::string absConfig = absoluteConfigDir(configDir);
-    const std::string psPath = absConfig + "/" + "tarnevik.ps";
-    const std::string encPath = absConfig + "/" + "tarnevik.enc";
-    const std::string mapPath = configDir + "/" + "morvex.map";
+    const std::string absConfig = absoluteConfigDir(settings.configDir);
+    ConfigFiles config;
+    config.psPath = absConfig + "/" + "tarnevik.ps";
+    config.encPath = absConfig + "/" + "tarnevik.enc";
+    config.encodingName = settings.encodingName;
+    const std::string mapPath = settings.configDir + "/" + "morvex.map";
 
     FileHandle map = openFile(mapPath.c_str(), "rb");
     if (!map) {
@@ -86,9 +123,20 @@ int svgfontbuild(const std::string& configDir, const std::string& fontsPath, con
             }
     }
 
-    for (size_t i = 0; i < fonts.size(); ++i) {
+    // Every font is looked up and traced first, in font order; what each
+    // prints waits in its own buffer, so that the Ghostscript runs, side by
+    // side, show on standard output exactly as one after the other would.
+    std::vector<std::unique_ptr<MemoryStream>> said;
+    std::vector<FontExtraction> extractions;
+    std::vector<size_t> fontOfRun;
+    std::vector<std::bitset<256>> codesOfRun;
+    bool missing = false;
+    std::string missingName;
+    for (size_t i = 0; i < fonts.size() && !missing; ++i) {
         const FontUse& font = fonts[i];
-        std::fputc('*', out);
+        said.push_back(std::make_unique<MemoryStream>());
+        std::FILE* msg = said.back()->get();
+        std::fputc('*', msg);
         std::fprintf(log, "\nFnt:%d\nSymbols:", font.number);
         if (firstOfName[i] != i) {
             for (int c = 0; c < 256; ++c)
@@ -107,13 +155,51 @@ int svgfontbuild(const std::string& configDir, const std::string& fontsPath, con
         }
         std::optional<MapEntry> entry = psmap(map.get(), font.name, log);
         if (!entry) {
-            std::fprintf(out, "Mappings for %s not founded.\n", printable(font.name).c_str());
-            return 3;
+            missing = true;
+            missingName = font.name;
+            break;
         }
-        svgfontextract(font.name, entry->fntDvi, entry->fntPfb, symbols, encodingName, encPath, psPath, work.path,
-                       log, out);
+        std::optional<FontExtraction> x = svgfontextract(font.name, *entry, symbols, config, work.path, log, msg);
+        if (x) {
+            extractions.push_back(std::move(*x));
+            fontOfRun.push_back(i);
+            codesOfRun.push_back(used);
+        }
     }
-    return svgfontwrite(fontsPath, fonts, work.path, out);
+
+    std::vector<GsRun> runs;
+    for (const auto& x : extractions) runs.push_back(x.run);
+    size_t shown = 0;  // fonts whose messages are out
+    const auto showUpTo = [&](size_t end) {
+        for (; shown < end && shown < said.size(); ++shown) std::fputs(said[shown]->text().c_str(), out);
+    };
+    int sig = runGhostscript(runs, settings.limits, [&](size_t r, const GsOutcome& outcome) {
+        showUpTo(fontOfRun[r] + 1);
+        std::fwrite(outcome.out.data(), 1, outcome.out.size(), out);
+        std::fflush(out);
+        std::fwrite(outcome.err.data(), 1, outcome.err.size(), stderr);
+        const FontExtraction& x = extractions[r];
+        if (!outcome.succeeded()) {
+            if (outcome.spawnError != 0)
+                std::fprintf(out, "\nCan not run Ghostscript for font %s: %s.\n", x.name.c_str(),
+                             outcome.failure(settings.limits.timeLimit).c_str());
+            else
+                std::fprintf(out, "\nGhostscript failed on font %s (%s).\n", x.name.c_str(),
+                             outcome.failure(settings.limits.timeLimit).c_str());
+            // Whatever it left is not a font.
+            std::remove((work.path + "/" + x.name).c_str());
+        } else if (!x.files.encVectorPath.empty()) {
+            traceMissingGlyphs(work.path + "/" + x.name, x.files.encVectorPath, codesOfRun[r], log);
+        }
+    });
+    if (sig != 0) return kSvgFontInterrupted;
+    showUpTo(said.size());
+    if (missing) {
+        std::fprintf(out, "Mappings for %s not founded.\n", printable(missingName).c_str());
+        std::fputs(kMapHint, out);
+        return 3;
+    }
+    return svgfontwrite(settings.fontsPath, fonts, work.path, out);
 }
 
 int svgfontwrite(const std::string& fontsPath, const std::vector<FontUse>& fonts, const std::string& workDir,

@@ -6,15 +6,28 @@
 #include <vector>
 
 #include "base/font_def.h"
+#include "svg/ghostscript.h"
 
 namespace morvex {
+
+struct FontBuildSettings {
+    std::string configDir;
+    std::string fontsPath;
+    std::string encodingName = "TeXUTF8Encoding";
+    GsLimits limits;
+};
+
+// svgfontbuild's result when a signal ended the Ghostscript runs; the
+// signal is interruptSignal()'s.
+constexpr int kSvgFontInterrupted = 1;
 
 // Writes the SVG fonts file for the fonts (ascending by number) that the
 // selected page defines. Returns 0 when written, 2 when the map cannot be
 // opened, 3 when a font has no line in the map, 4 when the fonts file cannot
-// be opened or written, 5 when a generated SVG font is missing.
-int svgfontbuild(const std::string& configDir, const std::string& fontsPath, const std::string& encodingName,
-                 const std::vector<FontUse>& fonts, std::FILE* log, std::FILE* out);
+// be opened or written, 5 when a generated SVG font is missing, and
+// kSvgFontInterrupted.
+int svgfontbuild(const FontBuildSettings& settings, const std::vector<FontUse>& fonts, std::FILE* log,
+                 std::FILE* out);
 
 // Assembles the fonts file from the generated SVG fonts in workDir, one per
 // distinct font name, in ascending font number. Returns 0, 4 or 5.

@@ -1,13 +1,6 @@
 #include "svg/svgfontextract.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -15,8 +8,6 @@
 
 // Last: its macros (isblank and others) clash with the C++ headers.
 #include <kpathsea/kpathsea.h>
-
-extern char** environ;
 
 namespace morvex {
 
@@ -41,35 +32,42 @@ bool svgFontNameSafe(const std::string& name) {
     return true;
 }
 
-GsCommand ghostscriptCommand(const std::string& type1Path, const std::string& fntDvi, const std::string& symbols,
-                         const std::string& encodingName, const std::string& encPath, const std::string& fontName,
-                         const std::string& psPath) {
-    // Ghostscript reads the font and the encoding and writes the generated
-    // font only by these permissions; SAFER stays on, since a font file is
-    // a program.
+GsCommand ghostscriptCommand(const FontFiles& files, const MapEntry& entry, const std::string& symbols,
+                             const std::string& fontName, const ConfigFiles& config) {
+    // Ghostscript reads the font and the encodings and writes the generated
+    // font only by these permissions; SAFER is asked for explicitly, since
+    // a font file is a program.
     struct Word {
         const char* option;
         std::string value;
         bool quoted;
     };
-    const Word words[] = {
+    std::vector<Word> words = {
         {"gs", "", false},
         {"-q", "", false},
         {"-dNODISPLAY", "", false},
         {"-dBATCH", "", false},
         {"-dNOPAUSE", "", false},
         {"-dQUIT", "", false},
-        {"--permit-file-read=", type1Path, true},
-        {"--permit-file-read=", encPath, true},
+        {"-dSAFER", "", false},
+        {"--permit-file-read=", files.type1Path, true},
+        {"--permit-file-read=", config.encPath, true},
         {"--permit-file-write=", fontName, true},
-        {"-sFONTFILE=", type1Path, true},
-        {"-dTHEFONT=", "/" + fntDvi, true},
+        {"-sFONTFILE=", files.type1Path, true},
+        {"-dTHEFONT=", "/" + entry.fntDvi, true},
         {"-sSYMBOLS=", "[ " + symbols + " ]", true},
-        {"-dENCODING=", "/" + encodingName, true},
-        {"-sENCFILE=", encPath, true},
+        {"-dENCODING=", "/" + config.encodingName, true},
+        {"-sENCFILE=", config.encPath, true},
         {"-sFONTOUT=", fontName, true},
-        {"", psPath, false},
     };
+    if (!files.encVectorPath.empty()) {
+        words.push_back({"--permit-file-read=", files.encVectorPath, true});
+        words.push_back({"-sENCVECFILE=", files.encVectorPath, true});
+    }
+    if (!entry.slant.empty()) words.push_back({"-dSLANT=", entry.slant, false});
+    if (!entry.extend.empty()) words.push_back({"-dEXTEND=", entry.extend, false});
+    words.push_back({"", config.psPath, false});
+
     GsCommand cmd;
     for (const Word& w : words) {
         cmd.argv.push_back(w.option + w.value);
@@ -80,64 +78,66 @@ GsCommand ghostscriptCommand(const std::string& type1Path, const std::string& fn
     return cmd;
 }
 
-void svgfontextract(const std::string& name, const std::string& fntDvi, const std::string& fntPfb,
-                    const std::string& symbols, const std::string& encodingName, const std::string& encPath,
-                    const std::string& psPath, const std::string& workDir, std::FILE* log, std::FILE* out) {
+namespace {
+
+// A file name from the font map as kpathsea may be asked for it: kpathsea
+// expands $VAR and ~, so only the characters of plain file names pass.
+bool plainFileName(const std::string& name) {
+    if (name.empty() || name[0] == '.') return false;
+    for (unsigned char c : name) {
+        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                  c == '_' || c == '.' || c == '+';
+        if (!ok) return false;
+    }
+    return true;
+}
+
+std::optional<std::string> findFile(const std::string& name, kpse_file_format_type format) {
+    char* found = kpse_find_file(name.c_str(), format, 1);
+    if (found == nullptr) return std::nullopt;
+    std::string path = absolutePath(found);
+    std::free(found);
+    return path;
+}
+
+}  // namespace
+
+std::optional<FontExtraction> svgfontextract(const std::string& name, const MapEntry& entry,
+                                             const std::string& symbols, const ConfigFiles& config,
+                                             const std::string& workDir, std::FILE* log, std::FILE* out) {
     // The name becomes a file name in workDir and Ghostscript's output
     // name: anything that could leave that directory is refused.
     if (!svgFontNameSafe(name)) {
         std::fprintf(out, "\nFont name '%s' is not usable as a file name; its glyphs are not extracted.\n",
                      printable(name).c_str());
-        return;
+        return std::nullopt;
     }
-    char* found = fntPfb.empty() ? nullptr : kpse_find_file(fntPfb.c_str(), kpse_type1_format, 1);
-    if (found == nullptr) {
+    std::optional<std::string> type1 =
+        entry.fntPfb.empty() ? std::nullopt : findFile(entry.fntPfb, kpse_type1_format);
+    if (!type1) {
         std::fputs("\nCan not find PFB font.\n", out);
-        return;
+        return std::nullopt;
     }
-    std::string type1Path = absolutePath(found);
-    std::free(found);
-    std::fprintf(log, "== %s %s\n", fntPfb.c_str(), type1Path.c_str());
-
-    GsCommand cmd = ghostscriptCommand(type1Path, fntDvi, symbols, encodingName, encPath, name, psPath);
-    std::fprintf(log, "\n%s", cmd.line.c_str());
-
-    // Ghostscript shares standard output: what was written so far first.
-    std::fflush(out);
-    std::fflush(stdout);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addchdir_np(&actions, workDir.c_str());
-    std::vector<char*> argv;
-    for (auto& a : cmd.argv) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-
-    const std::string generated = workDir + "/" + name;
-    if (rc != 0) {
-        std::fprintf(out, "\nCan not run Ghostscript for font %s: %s.\n", name.c_str(), std::strerror(rc));
-        return;
+    FontExtraction x;
+    x.name = name;
+    x.files.type1Path = *type1;
+    if (!entry.encFile.empty()) {
+        std::optional<std::string> enc =
+            plainFileName(entry.encFile) ? findFile(entry.encFile, kpse_enc_format) : std::nullopt;
+        if (!enc) {
+            std::fprintf(out, "\nCan not find encoding file %s.\n", printable(entry.encFile).c_str());
+            return std::nullopt;
+        }
+        x.files.encVectorPath = *enc;
     }
-    int status = 0;
-    pid_t waited;
-    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
-    }
-    bool ok = waited == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    if (!ok) {
-        if (waited == pid && WIFSIGNALED(status))
-            std::fprintf(out, "\nGhostscript failed on font %s (signal %d).\n", name.c_str(), WTERMSIG(status));
-        else if (waited == pid && WIFEXITED(status))
-            std::fprintf(out, "\nGhostscript failed on font %s (exit status %d).\n", name.c_str(),
-                         WEXITSTATUS(status));
-        else
-            std::fprintf(out, "\nGhostscript failed on font %s.\n", name.c_str());
-        // Whatever it left is not a font.
-        std::remove(generated.c_str());
-    }
+    std::fprintf(log, "== %s %s\n", entry.fntPfb.c_str(), x.files.type1Path.c_str());
+    if (!x.files.encVectorPath.empty())
+        std::fprintf(log, "== %s %s\n", entry.encFile.c_str(), x.files.encVectorPath.c_str());
+
+    x.run.command = ghostscriptCommand(x.files, entry, symbols, name, config);
+    x.run.workDir = workDir;
+    std::fprintf(log, "\n%s", x.run.command.line.c_str());
+    return x;
 }
 
 }  // namespace morvex

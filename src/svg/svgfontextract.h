@@ -1,9 +1,12 @@
 #pragma once
-// Extraction of one font's glyphs into a generated SVG font, by running
-// Ghostscript on the PostScript program of the configuration directory.
+// The Ghostscript run that extracts one font's glyphs into a generated SVG
+// font: the font's files found, the command built and traced.
 #include <cstdio>
+#include <optional>
 #include <string>
-#include <vector>
+
+#include "svg/ghostscript.h"
+#include "svg/psmap.h"
 
 namespace morvex {
 
@@ -11,23 +14,37 @@ namespace morvex {
 // its id): not empty, not "." or "..", no "/", printable ASCII only.
 bool svgFontNameSafe(const std::string& name);
 
-// The Ghostscript command for one font: the words handed to the program
-// (no shell, no quotes) and the same command as one line with the values
-// quoted, for the trace.
-struct GsCommand {
-    std::vector<std::string> argv;
-    std::string line;
+// The files of the configuration directory that every run reads.
+struct ConfigFiles {
+    std::string psPath;   // tarnevik.ps, absolute: Ghostscript runs elsewhere
+    std::string encPath;  // tarnevik.enc, absolute
+    std::string encodingName;
 };
 
-GsCommand ghostscriptCommand(const std::string& type1Path, const std::string& fntDvi, const std::string& symbols,
-                         const std::string& encodingName, const std::string& encPath, const std::string& fontName,
-                         const std::string& psPath);
+// The Type 1 file, and for a font the map re-encodes, its encoding file.
+struct FontFiles {
+    std::string type1Path;
+    std::string encVectorPath;  // empty unless the map line names one
+};
 
-// Finds the font's Type 1 file and runs Ghostscript in workDir, which
-// receives the generated SVG font under the font's name. Failures are
-// reported on out; a failed run leaves no generated font behind.
-void svgfontextract(const std::string& name, const std::string& fntDvi, const std::string& fntPfb,
-                    const std::string& symbols, const std::string& encodingName, const std::string& encPath,
-                    const std::string& psPath, const std::string& workDir, std::FILE* log, std::FILE* out);
+// The command for one font. A font the map re-encodes, slants or extends
+// gets the parameters for it after the others; any other font's command is
+// the same whatever the map.
+GsCommand ghostscriptCommand(const FontFiles& files, const MapEntry& entry, const std::string& symbols,
+                             const std::string& fontName, const ConfigFiles& config);
+
+// One font's extraction, ready to run in workDir.
+struct FontExtraction {
+    std::string name;  // the font's name, the generated font's file name
+    FontFiles files;
+    GsRun run;
+};
+
+// Finds the font's files through kpathsea and traces them and the command.
+// A font whose name cannot be a file name, or whose files are not found, is
+// reported on out and gets no run.
+std::optional<FontExtraction> svgfontextract(const std::string& name, const MapEntry& entry,
+                                             const std::string& symbols, const ConfigFiles& config,
+                                             const std::string& workDir, std::FILE* log, std::FILE* out);
 
 }  // namespace morvex

@@ -141,5 +141,58 @@ TEST(Psmap, BytesOfTheLineReachTheTraceUnchanged) {
                              "' fnt_pfb='abc10.pfb'\n");
 }
 
+// How a map line re-encodes, slants and extends its font: lines as the TeX
+// installation's map writes them, and the malformed ones.
+TEST(PsmapReencoding, EncodingFileSlantAndExtend) {
+    struct Case {
+        const char* what;
+        std::string line;
+        const char* enc;
+        const char* slant;
+        const char* extend;
+    };
+    const Case cases[] = {
+        {"plain", "cmr10 CMR10 <cmr10.pfb", "", "", ""},
+        {"Latin Modern", "ec-lmr10 LMRoman10-Regular \" enclmec ReEncodeFont \" <lm-ec.enc <lmr10.pfb", "lm-ec.enc",
+         "", ""},
+        {"CM-Super", "ecrm1000 SFRM1000 \" T1Encoding ReEncodeFont \" <cm-super-t1.enc <sfrm1000.pfb",
+         "cm-super-t1.enc", "", ""},
+        {"PSNFSS slanted", "ptmro8r NimbusRomNo9L-Regu \" .167 SlantFont TeXBase1Encoding ReEncodeFont \" <8r.enc <utmr8a.pfb",
+         "8r.enc", ".167", ""},
+        {"slant only", "eurbo10 EURB10 \" .167 SlantFont \" <eurb10.pfb", "", ".167", ""},
+        {"extend and slant", "x X \"-.1 SlantFont 1.2 ExtendFont\" <[x.enc <x.pfb", "x.enc", "-.1", "1.2"},
+        {"the form <[", "x X <[cm-super-ts1.enc <x.pfb", "cm-super-ts1.enc", "", ""},
+        {"the last encoding wins", "x X <a.enc <b.enc <x.pfb", "b.enc", "", ""},
+        {"a font file is no encoding", "x X <x.pfb <x.pfa", "", "", ""},
+        {"<< downloads, it names no encoding", "x X <<x.enc <x.pfb", "", "", ""},
+        {"an encoding named inside quotes is text", "x X \"<y.enc\" <x.pfb", "", "", ""},
+        {"a word that is no plain number", "x X \"1e9 SlantFont 0x2 ExtendFont\" <x.pfb", "", "", ""},
+        {"a number outside quotes counts for nothing", "x X .5 SlantFont <x.pfb", "", "", ""},
+        {"an open quote runs to the end", "x X \" .3 SlantFont <x.enc", "", ".3", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MapEntry e;
+        psmapReencoding(c.line, e);
+        EXPECT_EQ(e.encFile, c.enc);
+        EXPECT_EQ(e.slant, c.slant);
+        EXPECT_EQ(e.extend, c.extend);
+    }
+}
+
+// The trace lines of a plain font stay as they were; a re-encoded one gets
+// one line more that names what was found.
+TEST(PsmapReencoding, OneMoreTraceLineOnlyForReencodedFonts) {
+    MemStream map("cmr10 CMR10 <cmr10.pfb\nec-lmr10 LMRoman10-Regular \" enclmec ReEncodeFont \" <lm-ec.enc <lmr10.pfb\n");
+    OutCapture log;
+    ASSERT_TRUE(psmap(map.f, "cmr10", log.f));
+    ASSERT_TRUE(psmap(map.f, "ec-lmr10", log.f));
+    EXPECT_EQ(log.str(),
+              "\npsmap: 'cmr10 CMR10 <cmr10.pfb'\npsmap: fnt_dvi='cmr10' fnt_ps='CMR10' fnt_pfb='cmr10.pfb'\n"
+              "\npsmap: 'ec-lmr10 LMRoman10-Regular \" enclmec ReEncodeFont \" <lm-ec.enc <lmr10.pfb'\n"
+              "psmap: fnt_dvi='ec-lmr10' fnt_ps='LMRoman10-Regular' fnt_pfb='lmr10.pfb'\n"
+              "psmap: enc='lm-ec.enc' slant='' extend=''\n");
+}
+
 }  // namespace
 }  // namespace morvex

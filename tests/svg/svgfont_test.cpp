@@ -66,11 +66,27 @@ struct TmpdirScope {
     }
 };
 
+// svgfontbuild with the usual encoding, one run at a time.
+int build(const std::string& configDir, const std::string& fontsPath, const FontUses& fonts, std::FILE* log,
+          std::FILE* out) {
+    FontBuildSettings settings;
+    settings.configDir = configDir;
+    settings.fontsPath = fontsPath;
+    return svgfontbuild(settings, fonts, log, out);
+}
+
+const ConfigFiles kCfg{"/cfg/tarnevik.ps", "/cfg/tarnevik.enc", "TeXUTF8Encoding"};
+
+MapEntry mapEntry(const std::string& fntDvi) {
+    MapEntry e;
+    e.fntDvi = fntDvi;
+    return e;
+}
+
 TEST(SvgFontCommand, WorkedExampleWithThePermissions) {
-    GsCommand cmd = ghostscriptCommand("/t1/abc10.pfb", "abc10", "65 66 ", "TeXUTF8Encoding", "/cfg/tarnevik.enc",
-                                   "abc10", "/cfg/tarnevik.ps");
+    GsCommand cmd = ghostscriptCommand({"/t1/abc10.pfb", ""}, mapEntry("abc10"), "65 66 ", "abc10", kCfg);
     EXPECT_EQ(cmd.line,
-              "gs -q -dNODISPLAY -dBATCH -dNOPAUSE -dQUIT --permit-file-read=\"/t1/abc10.pfb\" "
+              "gs -q -dNODISPLAY -dBATCH -dNOPAUSE -dQUIT -dSAFER --permit-file-read=\"/t1/abc10.pfb\" "
               "--permit-file-read=\"/cfg/tarnevik.enc\" --permit-file-write=\"abc10\" -sFONTFILE=\"/t1/abc10.pfb\" "
               "-dTHEFONT=\"/abc10\" -sSYMBOLS=\"[ 65 66  ]\" -dENCODING=\"/TeXUTF8Encoding\" "
               "-sENCFILE=\"/cfg/tarnevik.enc\" -sFONTOUT=\"abc10\" /cfg/tarnevik.ps");
@@ -81,6 +97,7 @@ TEST(SvgFontCommand, WorkedExampleWithThePermissions) {
                                             "-dBATCH",
                                             "-dNOPAUSE",
                                             "-dQUIT",
+                                            "-dSAFER",
                                             "--permit-file-read=/t1/abc10.pfb",
                                             "--permit-file-read=/cfg/tarnevik.enc",
                                             "--permit-file-write=abc10",
@@ -95,12 +112,42 @@ TEST(SvgFontCommand, WorkedExampleWithThePermissions) {
 }
 
 TEST(SvgFontCommand, ShellTextInANameStaysOneWord) {
-    GsCommand cmd = ghostscriptCommand("/t1/x.pfb", "a\"; touch pwned; \"", "", "Enc", "/c/e", "a\"; touch pwned; \"",
-                                   "/c/p");
-    ASSERT_EQ(cmd.argv.size(), 16u);
-    EXPECT_EQ(cmd.argv[10], "-dTHEFONT=/a\"; touch pwned; \"");
-    EXPECT_EQ(cmd.argv[11], "-sSYMBOLS=[  ]");
-    EXPECT_EQ(cmd.argv[14], "-sFONTOUT=a\"; touch pwned; \"");
+    const std::string name = "a\"; touch pwned; \"";
+    GsCommand cmd = ghostscriptCommand({"/t1/x.pfb", ""}, mapEntry(name), "", name, {"/c/p", "/c/e", "Enc"});
+    ASSERT_EQ(cmd.argv.size(), 17u);
+    EXPECT_EQ(cmd.argv[11], "-dTHEFONT=/" + name);
+    EXPECT_EQ(cmd.argv[12], "-sSYMBOLS=[  ]");
+    EXPECT_EQ(cmd.argv[15], "-sFONTOUT=" + name);
+}
+
+// Only a font the map re-encodes, slants or extends gets parameters for
+// it, after the others; the program stays the last word.
+TEST(SvgFontCommand, ReencodingParametersFollowTheOthers) {
+    const std::string base = "gs -q -dNODISPLAY -dBATCH -dNOPAUSE -dQUIT -dSAFER --permit-file-read=\"/t1/f.pfb\" "
+                             "--permit-file-read=\"/cfg/tarnevik.enc\" --permit-file-write=\"f10\" "
+                             "-sFONTFILE=\"/t1/f.pfb\" -dTHEFONT=\"/f10\" -sSYMBOLS=\"[ 65  ]\" "
+                             "-dENCODING=\"/TeXUTF8Encoding\" -sENCFILE=\"/cfg/tarnevik.enc\" -sFONTOUT=\"f10\"";
+    struct Case {
+        const char* what;
+        std::string encVector, slant, extend;
+        std::string extra;
+    };
+    const Case cases[] = {
+        {"plain", "", "", "", ""},
+        {"encoding", "/e/t1.enc", "", "", " --permit-file-read=\"/e/t1.enc\" -sENCVECFILE=\"/e/t1.enc\""},
+        {"slant", "", ".167", "", " -dSLANT=.167"},
+        {"all", "/e/t1.enc", "-.2", "1.2",
+         " --permit-file-read=\"/e/t1.enc\" -sENCVECFILE=\"/e/t1.enc\" -dSLANT=-.2 -dEXTEND=1.2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MapEntry e = mapEntry("f10");
+        e.slant = c.slant;
+        e.extend = c.extend;
+        GsCommand cmd = ghostscriptCommand({"/t1/f.pfb", c.encVector}, e, "65 ", "f10", kCfg);
+        EXPECT_EQ(cmd.line, base + c.extra + " /cfg/tarnevik.ps");
+        EXPECT_EQ(cmd.argv.back(), "/cfg/tarnevik.ps");
+    }
 }
 
 TEST(SvgFontName, OnlyPlainFileNamesAreExtracted) {
@@ -223,7 +270,7 @@ TEST(SvgFontBuild, WithoutMapNothingIsWritten) {
     FontUses t;
     addFont(t, 0, "cmr10", {65});
     OutCapture log, out;
-    EXPECT_EQ(svgfontbuild(dir.file("nocfg"), dir.file("fonts.svg"), "TeXUTF8Encoding", t, log.f, out.f), 2);
+    EXPECT_EQ(build(dir.file("nocfg"), dir.file("fonts.svg"), t, log.f, out.f), 2);
     EXPECT_EQ(out.str(), "SVG Fonts:Can not open MAP file " + dir.file("nocfg") + "/morvex.map.\n");
     EXPECT_EQ(log.str(), "");
     EXPECT_TRUE(filesIn(dir.path).empty());
@@ -239,8 +286,9 @@ TEST(SvgFontBuild, AFontMissingFromTheMapStopsBeforeTheFontsFile) {
     addFont(t, 1, "nosuchfont", {66, 67});
     addFont(t, 2, "cmr10", {68});
     OutCapture log, out;
-    EXPECT_EQ(svgfontbuild(cfg.dir.path, dir.file("fonts.svg"), "TeXUTF8Encoding", t, log.f, out.f), 3);
-    EXPECT_EQ(out.str(), "SVG Fonts:**Mappings for nosuchfont not founded.\n");
+    EXPECT_EQ(build(cfg.dir.path, dir.file("fonts.svg"), t, log.f, out.f), 3);
+    EXPECT_EQ(out.str(), "SVG Fonts:**Mappings for nosuchfont not founded.\n(A font installed after morvex is found once "
+                         "its map is refreshed: run morvex-update-map.)\n");
     EXPECT_NE(log.str().find("\nFnt:1\nSymbols:66 67 "), std::string::npos) << log.str();
     EXPECT_TRUE(filesIn(dir.path).empty());
     // The glyphs made for cmr10 went with the private directory.
@@ -253,7 +301,7 @@ TEST(SvgFontBuild, RealFontThroughGhostscript) {
     FontUses t;
     addFont(t, 5, "cmr10", {65, 66});
     OutCapture log, out;
-    ASSERT_EQ(svgfontbuild(kConfigDir, dir.file("fonts.svg"), "TeXUTF8Encoding", t, log.f, out.f), 0);
+    ASSERT_EQ(build(kConfigDir, dir.file("fonts.svg"), t, log.f, out.f), 0);
     EXPECT_EQ(out.str(), "SVG Fonts:*\nOpening file: " + dir.file("fonts.svg") + " (w).\nSVG Fonts:*\n");
 
     const std::string trace = log.str();
@@ -265,7 +313,7 @@ TEST(SvgFontBuild, RealFontThroughGhostscript) {
     const std::string pfb = trace.substr(head.size(), nl - head.size());
     EXPECT_EQ(pfb.front(), '/');
     EXPECT_EQ(trace.substr(nl),
-              "\n\ngs -q -dNODISPLAY -dBATCH -dNOPAUSE -dQUIT --permit-file-read=\"" + pfb +
+              "\n\ngs -q -dNODISPLAY -dBATCH -dNOPAUSE -dQUIT -dSAFER --permit-file-read=\"" + pfb +
                   "\" --permit-file-read=\"" + kConfigDir + "/tarnevik.enc\" --permit-file-write=\"cmr10\" "
                   "-sFONTFILE=\"" + pfb + "\" -dTHEFONT=\"/cmr10\" -sSYMBOLS=\"[ 65 66  ]\" "
                   "-dENCODING=\"/TeXUTF8Encoding\" -sENCFILE=\"" + kConfigDir + "/tarnevik.enc\" "
@@ -290,7 +338,7 @@ TEST(SvgFontBuild, OneFontAtTwoSizesGetsOneSvgFontWithAllItsCodes) {
     addFont(t, 1, "cmr7", {67});
     addFont(t, 2, "cmr10", {66});
     OutCapture log, out;
-    ASSERT_EQ(svgfontbuild(kConfigDir, dir.file("fonts.svg"), "TeXUTF8Encoding", t, log.f, out.f), 0);
+    ASSERT_EQ(build(kConfigDir, dir.file("fonts.svg"), t, log.f, out.f), 0);
     EXPECT_EQ(out.str(), "SVG Fonts:***\nOpening file: " + dir.file("fonts.svg") + " (w).\nSVG Fonts:***\n");
     EXPECT_NE(log.str().find("\nFnt:0\nSymbols:65 66 \npsmap:"), std::string::npos) << log.str();
     EXPECT_NE(log.str().find("\nFnt:2\nSymbols:66 \nsame font as Fnt:0\n"), std::string::npos) << log.str();
@@ -333,7 +381,7 @@ TEST(SvgFontBuild, FontsThatCannotBeExtractedAreReportedAndEndWithFive) {
         FontUses t;
         addFont(t, 0, c.name, {65});
         OutCapture log, out;
-            EXPECT_EQ(svgfontbuild(cfg.dir.path, dir.file("fonts.svg"), "TeXUTF8Encoding", t, log.f, out.f), 5);
+            EXPECT_EQ(build(cfg.dir.path, dir.file("fonts.svg"), t, log.f, out.f), 5);
         const std::string o = out.str();
         EXPECT_EQ(o.substr(0, 11), "SVG Fonts:*");
         EXPECT_NE(o.find(c.message), std::string::npos) << o;
