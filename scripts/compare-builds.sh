@@ -94,7 +94,7 @@ tmp=
 job=
 cleanup() {
     if [ -n "$job" ]; then
-        kill -TERM -- "-$job" 2>/dev/null || kill -TERM "$job" 2>/dev/null || true
+        kill -s TERM -- "-$job" 2>/dev/null || kill -s TERM "$job" 2>/dev/null || true
         wait "$job" 2>/dev/null || true
         job=
     fi
@@ -171,8 +171,15 @@ echo "compare-builds: $total cases ($count random, seed $seed, and the tex docum
 
 rm -rf "$keep"
 mkdir -p "$keep"
+# A run that hangs ends after two minutes (exit 124 in the comparison). In
+# the foreground mode the run stays in the process group of the runs, which
+# an interrupt ends whole.
 timeout_cmd=
-if command -v timeout >/dev/null 2>&1; then timeout_cmd="timeout 120"; fi
+if timeout --foreground 10 true 2>/dev/null; then
+    timeout_cmd="timeout --foreground 120"
+elif command -v timeout >/dev/null 2>&1; then
+    timeout_cmd="timeout 120"
+fi
 export CMP_DIR="$tmp" CMP_KEEP="$keep" CMP_TIMEOUT="$timeout_cmd"
 export CMP_REV_CONF="$tmp/rev-build/config" CMP_TREE_CONF="$build/config"
 # The same paths as sed patterns.
@@ -212,7 +219,9 @@ for name in $(cd "$tmp/results" && ls -- *.diff | sed 's/\.diff$//'); do
     echo "$name ($kind; args: $(cat "$keep/$name/args")): $what"
     first=$(sed -n 's#^Files rev/\(.*\) and tree/.* differ$#\1#p' "$keep/$name/differences.txt" | head -n 1)
     if [ -n "$first" ]; then
-        (cd "$keep/$name" && diff -u -a "rev/$first" "tree/$first" | head -n 14 | cut -c 1-160) || true
+        # Bytes a terminal would take for controls are shown as '?'.
+        (cd "$keep/$name" && diff -u -a "rev/$first" "tree/$first" | head -n 14 | cut -c 1-160 |
+            tr -c '\11\12\40-\176' '?') || true
     fi
 done
 echo
