@@ -13,7 +13,7 @@
 # fonts.svg, out.log, ...) and anything left in the private temporary
 # directory must be the same byte for byte once each build's own paths are
 # replaced by placeholders. Differing cases are kept in
-# build-compare/differences/.
+# build-compare/differences/ (emptied at the start of each run).
 #
 # Exit code: 0 all identical, 1 some case differs, 2 the comparison could
 # not be made (a build or tex failed, bad arguments).
@@ -158,7 +158,7 @@ run_job /dev/null "$tmp/corpus.log" "$build/tests/compare/morvex_make_corpus" "$
     fail "the corpus generator failed" "$tmp/corpus.log"
 for src in "$root"/tests/data/*.tex "$root"/examples/example.tex; do
     doc=$(basename "$src" .tex)
-    (cd "$tmp/tex" && tex -interaction=nonstopmode -halt-on-error "$src" >"$doc.texlog" 2>&1) ||
+    (cd "$tmp/tex" && tex -interaction=nonstopmode -halt-on-error "$src" </dev/null >"$doc.texlog" 2>&1) ||
         fail "tex failed on $src" "$tmp/tex/$doc.texlog"
     for page in 1 2 3; do
         cp "$tmp/tex/$doc.dvi" "$tmp/corpus/tex-$doc-p$page.dvi"
