@@ -3,6 +3,7 @@
 // written with the printf family, so the streams stay FILE*.
 #include <cstdio>
 #include <memory>
+#include <string>
 
 namespace morvex {
 
@@ -14,8 +15,21 @@ struct FileCloser {
 
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
+// Every file is opened close-on-exec: Ghostscript, run as a child, must not
+// inherit the DVI file, the font map or the outputs.
 inline FileHandle openFile(const char* path, const char* mode) {
-    return FileHandle(std::fopen(path, mode));
+    return FileHandle(std::fopen(path, (std::string(mode) + "e").c_str()));
 }
+
+// Why openRegularFile gave no stream.
+enum class OpenFailure { None, Missing, NotRegular };
+
+// Opens a file for reading only when it is a regular file. The open does not
+// block, so a named pipe without a writer is refused rather than waited on.
+FileHandle openRegularFile(const std::string& path, OpenFailure& failure);
+
+// Closes the stream; false when a write to it or the close failed (a full
+// disk, a lost device), so that an output cut short is not taken for whole.
+bool closeChecked(FileHandle& f);
 
 }  // namespace morvex

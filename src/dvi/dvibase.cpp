@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "base/printable.h"
 #include "base/readers.h"
 #include "dvi/fnt_def.h"
 #include "dvi/opcodes.h"
@@ -88,7 +89,8 @@ int dvibase(DviFrame& frame, std::FILE* dvi, std::FILE* log, std::FILE* out) {
     int32_t k = dvireadu1(dvi);
     std::string comment = readText(dvi, k);
     std::fprintf(log, "\n     x:'%s'", comment.c_str());
-    std::fprintf(out, "'%s'\n", comment.c_str());
+    // The comment reaches a terminal: its control bytes are shown, not sent.
+    std::fprintf(out, "'%s'\n", printable(comment.c_str()).c_str());
     std::fprintf(log, "\n");
 
     frame.ptPerDvi = computePtPerDvi(num, den, mag);

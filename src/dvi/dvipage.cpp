@@ -78,7 +78,10 @@ void PageInterpreter::beginPage(std::FILE* dvi, PageSink& sink) {
     std::fputc('.', out);
     std::fflush(out);
     std::fprintf(log, "\nbop: Page %d\n", currentPage);
-    if (selected()) sink.pageBegin(currentPage);
+    if (selected()) {
+        ++selectedCount;
+        sink.pageBegin(currentPage);
+    }
 }
 
 // The special's text is traced up to its first zero byte, as %s would, and

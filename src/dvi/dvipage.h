@@ -40,6 +40,9 @@ public:
     // Releases the page fonts, with its trace line; after post.
     void dvipagefontfree() { morvex::dvipagefontfree(fonts, log); }
 
+    // How many pages carried the selected number.
+    int selectedPages() const { return selectedCount; }
+
     const DviRegisters& registers() const { return regs; }
     int32_t currentFont() const { return font; }
 
@@ -60,6 +63,7 @@ private:
     DviRegisters regs;
     int32_t currentPage = 0;
     int32_t font = 0;
+    int selectedCount = 0;
     RegisterStack stack;
     FontTable fonts;
     TfmState tfm;

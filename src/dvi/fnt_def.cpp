@@ -13,6 +13,17 @@ bool fontNamePlain(const std::string& name) {
     return true;
 }
 
+bool fontNameSearchable(const std::string& name) {
+    if (!fontNamePlain(name) || (!name.empty() && name[0] == '/')) return false;
+    size_t start = 0;
+    for (;;) {
+        size_t end = name.find('/', start);
+        if (name.compare(start, end == std::string::npos ? std::string::npos : end - start, "..") == 0) return false;
+        if (end == std::string::npos) return true;
+        start = end + 1;
+    }
+}
+
 FontDef readFontDef(std::FILE* dvi, std::FILE* log) {
     FontDef def;
     std::fputs("\nFNT_DEF_1: ", log);

@@ -13,6 +13,11 @@ namespace morvex {
 // else is accepted.
 bool fontNamePlain(const std::string& name);
 
+// A page font's name as kpathsea may be asked for it: plain, and naming no
+// file outside the font directories (no leading "/", no ".." component),
+// since kpathsea reads any file of such a name and would run mktextfm on it.
+bool fontNameSearchable(const std::string& name);
+
 // Reads the record after its opcode and traces its label and numbers (the
 // name is left to the caller's trace).
 FontDef readFontDef(std::FILE* dvi, std::FILE* log);

@@ -25,7 +25,7 @@ int dvipagefontdef(FontTable& fonts, TfmState& tfm, bool onSelectedPage, std::FI
 
     // kpathsea expands $VAR and ~ in the names it is given: a DVI file may
     // name its fonts only as TeX does.
-    if (!fontNamePlain(name)) {
+    if (!fontNameSearchable(name)) {
         std::fprintf(out, "\nCan not find font metrics %s: the name is not a plain file name.\n",
                      printable(name).c_str());
         return 1;

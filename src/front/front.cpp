@@ -6,14 +6,7 @@
 #include <climits>
 #include <cstring>
 
-#include "base/dvi_frame.h"
-#include "base/file_handle.h"
-#include "base/interrupt.h"
 #include "base/version.h"
-#include "dvi/dvibase.h"
-#include "dvi/dvipage.h"
-#include "svg/svgfont.h"
-#include "svg/text_document.h"
 
 namespace morvex {
 
@@ -92,17 +85,6 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
     }
 }
 
-const char* dvibaseMessage(int code) {
-    switch (code) {
-        case kDvibaseNoPostPost: return "\nCan not find DVI_POST_POST.\n";
-        case kDvibaseNoPost: return "\nCan not find DVI_POST.\n";
-        case kDvibaseBadFntDef: return "\nError in DVI: FNT_DEF_i.\n";
-        case kDvibaseNoPre: return "\nCan not find DVI_PRE.\n";
-        case kDvibaseNoBop: return "Error in DVI: DVI_BOP.\n";
-        default: return "";
-    }
-}
-
 }  // namespace
 
 int32_t parsePage(const std::string& text) {
@@ -143,77 +125,6 @@ int morvexMain(int argc, char** argv, std::FILE* out) {
     }
     settings.dviName = dviFileName(argv[optind]);
     return convert(settings, argv[0], out);
-}
-
-int convert(const Settings& settings, const char* program, std::FILE* out) {
-    const std::string& dviName = settings.dviName;
-    FileHandle dvi = openFile(dviName.c_str(), "rb");
-    if (!dvi) {
-        std::fprintf(out, "%s: File %s doesn't exists.\n", program, dviName.c_str());
-        return kExitNoDvi;
-    }
-    FileHandle log = openFile(settings.logPath.c_str(), "wb");
-    if (!log) {
-        std::fprintf(out, "%s: Can not open %s as output file.\n", program, settings.logPath.c_str());
-        return kExitLogOpen;
-    }
-    FileHandle svg = openFile(settings.svgPath.c_str(), "wb");
-    if (!svg) {
-        std::fprintf(out, "%s: Can not open %s as output file.\n", program, settings.svgPath.c_str());
-        return kExitSvgOpen;
-    }
-    std::fprintf(out, "Opening files: %s (r) %s %s (w).\n", dviName.c_str(), settings.logPath.c_str(),
-                 settings.svgPath.c_str());
-
-    TextDocument document(std::move(svg), log.get(), out);
-    document.head();
-
-    if (std::fseek(dvi.get(), 0, SEEK_SET) != 0) {
-        std::fprintf(out, "\nCan not seek dvi file\n");
-        return kExitSeek;
-    }
-
-    DviFrame frame;
-    int rc = dvibase(frame, dvi.get(), log.get(), out);
-    if (rc == kDvibaseOk || rc == kDvibaseBadFntDef || rc == kDvibaseNoBop) document.prologue(frame, settings.fontsPath);
-    if (rc != kDvibaseOk) {
-        std::fprintf(out, "%s", dvibaseMessage(rc));
-        return rc;
-    }
-
-    // A stop inside the pages is passed on as the exit code: the SVG
-    // document is then cut short and must not pass for a complete one.
-    PageInterpreter pages(settings.selectedPage, frame.stackCapacity, log.get(), out);
-    int result = pages.dvipage(dvi.get(), document);
-    if (result == kDvipageOk) {
-        document.end();
-        FontBuildSettings fontSettings;
-        fontSettings.configDir = settings.configDir;
-        fontSettings.fontsPath = settings.fontsPath;
-        fontSettings.limits.parallel = processorCount();
-        fontSettings.limits.timeLimit = settings.gsTimeLimit;
-        int fontsResult = 0;
-        {
-            InterruptGuard guard;
-            fontsResult = svgfontbuild(fontSettings, pages.usedFonts(), log.get(), out);
-            if (int sig = interruptSignal(); sig != 0) {
-                // The runs are ended and the private directory is gone;
-                // what was written stays, and the process ends as the
-                // signal would have ended it.
-                std::fflush(out);
-                dvi.reset();
-                document.close();
-                log.reset();
-                endWithSignal(sig);
-            }
-        }
-        pages.dvipagefontfree();
-        if (fontsResult != 0) result = kExitSvgFontBase + fontsResult;
-    }
-    dvi.reset();
-    document.close();
-    log.reset();
-    return result;
 }
 
 }  // namespace morvex

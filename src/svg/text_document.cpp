@@ -16,6 +16,25 @@ double toPoints(int32_t dvi, float ptPerDvi) {
     return static_cast<double>(scaled) + 72.27;
 }
 
+// A file name as it may stand in url(...) inside the style's CDATA section:
+// every byte but those of plain names percent-encoded, so that no name can
+// end the section, the url or the rule.
+std::string urlPath(const std::string& path) {
+    std::string s;
+    for (unsigned char c : path) {
+        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                     c == '_' || c == '.' || c == '~' || c == '/' || c == '+';
+        if (plain) {
+            s += static_cast<char>(c);
+        } else {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", c);
+            s += hex;
+        }
+    }
+    return s;
+}
+
 // Size in points of a scaled size in DVI units; sizes have no margin.
 double pointSize(uint32_t s, float ptPerDvi) { return static_cast<double>(static_cast<float>(s) * ptPerDvi); }
 
@@ -34,6 +53,7 @@ void TextDocument::prologue(const DviFrame& frame, const std::string& fontsPath)
     ptPerDvi = frame.ptPerDvi;
     std::fprintf(f, "\n<!DOCTYPE svg SYSTEM %s [", "\"-//W3C//DTD SVG 1.1//EN\"");
     if (!frame.fontsComplete) return;
+    for (const FontDef& def : frame.fonts) declared.set(static_cast<size_t>(def.number));
     for (const FontDef& def : frame.fonts)
         std::fprintf(f, "\n <!ENTITY st%d \"font-family:%s;font-size:%.2fpt;\">", def.number, def.name.c_str(),
                      pointSize(def.s, ptPerDvi));
@@ -48,16 +68,26 @@ void TextDocument::prologue(const DviFrame& frame, const std::string& fontsPath)
 
     std::fprintf(f, "\n<style type=\"text/css\">");
     std::fprintf(f, "\n<![CDATA[");
+    const std::string url = urlPath(fontsPath);
     for (const FontDef& def : frame.fonts) {
         const char* name = def.name.c_str();
         std::fprintf(f, "\n @font-face{font-family:'%s';font-size:'%.2fpt';src:url(%s#%s)}", name,
-                     pointSize(def.s, ptPerDvi), fontsPath.c_str(), name);
+                     pointSize(def.s, ptPerDvi), url.c_str(), urlPath(def.name).c_str());
     }
     std::fprintf(f, "\n]]>");
     std::fprintf(f, "\n</style>");
 }
 
-void TextDocument::end() { std::fputs("\n</svg>\n", svg.get()); }
+// What a page left open when it had no eop: its run, span and text element
+// are closed as eop would close them.
+void TextDocument::closePage() {
+    if (machine != SM_OUTSIDE) dvipagetext(Input::Eop, 0);
+}
+
+void TextDocument::end() {
+    closePage();
+    std::fputs("\n</svg>\n", svg.get());
+}
 
 bool TextDocument::close() {
     if (!svg) return true;
@@ -92,7 +122,14 @@ void TextDocument::flush() {
 
 void TextDocument::dvipagetext(Input in, int32_t param, int32_t hBefore, int32_t v) {
     std::FILE* f = svg.get();
-    const auto openSpan = [&] { std::fprintf(f, "\n<tspan style=\"&st%d;\">", param); };
+    // A font the postamble does not define has no style entity; its span
+    // names it in a style that needs none.
+    const auto openSpan = [&] {
+        if (param >= 0 && param < 256 && declared[static_cast<size_t>(param)])
+            std::fprintf(f, "\n<tspan style=\"&st%d;\">", param);
+        else
+            std::fprintf(f, "\n<tspan style=\"font-family:undeclared-font-%d;\">", param);
+    };
     const auto closeSpan = [&] { std::fputs("\n</tspan>", f); };
     const auto closeText = [&] { std::fputs("\n</text>", f); };
     switch (machine) {
@@ -156,7 +193,10 @@ void TextDocument::dvipagetext(Input in, int32_t param, int32_t hBefore, int32_t
     std::fprintf(log, "\nSM=<%d>", static_cast<int>(machine));
 }
 
-void TextDocument::pageBegin(int32_t count0) { dvipagetext(Input::Bop, count0); }
+void TextDocument::pageBegin(int32_t count0) {
+    closePage();
+    dvipagetext(Input::Bop, count0);
+}
 void TextDocument::pageEnd() { dvipagetext(Input::Eop, 0); }
 void TextDocument::fontSelect(int32_t font) { dvipagetext(Input::Font, font); }
 void TextDocument::character(const CharEvent& c) { dvipagetext(Input::Character, c.code, c.h, c.v); }

@@ -2,6 +2,7 @@
 // The SVG document of the default mode: the selected page's text as text
 // and tspan elements in points, its rules as rect elements, the glyphs left
 // to the SVG fonts file that the style rules name.
+#include <bitset>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -43,7 +44,8 @@ public:
     // fonts file. A frame whose fonts could not all be read leaves the
     // document inside its DOCTYPE.
     void prologue(const DviFrame& frame, const std::string& fontsPath);
-    // The closing tag, after the last page.
+    // The closing tag, after the last page; what a page without eop left
+    // open is closed first.
     void end();
     // Closes the document; false when a write or the close failed.
     bool close();
@@ -64,6 +66,7 @@ private:
     // One step of the text state machine: the transition's markup, then the
     // state into the trace.
     void dvipagetext(Input in, int32_t param, int32_t hBefore = 0, int32_t v = 0);
+    void closePage();
     void startRun(int32_t hBefore, int32_t v);
     void append(int32_t code);
     void flush();
@@ -72,6 +75,7 @@ private:
     std::FILE* const log;
     std::FILE* const out;
     float ptPerDvi = 0.0f;
+    std::bitset<256> declared;  // the fonts with a style entity
     TextState machine = SM_OUTSIDE;
     TextRun run;
     std::string convText;  // the converted text of the run written last

@@ -2,15 +2,12 @@
 
 #include <kpathsea/kpathsea.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdlib>
 
 #include "base/readers.h"
 #include "base/kpse_program.h"
 #include "base/file_handle.h"
+#include "base/memory_stream.h"
 
 namespace morvex {
 
@@ -71,27 +68,13 @@ void readHeader(TfmHeader& hd, std::FILE* in, std::FILE* log) {
     std::fputs("'\n", log);
 }
 
-// Opens a found metrics file for reading. Only a regular file is accepted:
-// a name from a DVI file may lead kpathsea to a device or a named pipe
-// (/dev/stdin, /dev/tty), whose reading would wait for ever. The open does
-// not block, so a pipe without a writer is refused too.
-FileHandle openRegular(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return FileHandle();
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        return FileHandle();
-    }
-    std::FILE* f = fdopen(fd, "rb");
-    if (f == nullptr) close(fd);
-    return FileHandle(f);
-}
-
 }  // namespace
 
 void dvitfminit() {
     setKpseProgramName();
+    // kpathsea notes every font it failed to make in missfont.log of the
+    // working directory, which is the user's; the run reports it instead.
+    setenv("MISSFONT_LOG", "0", 1);
     kpse_set_program_enabled(kpse_tfm_format, 1, kpse_src_compile);
 }
 
@@ -123,6 +106,11 @@ void readTfm(TfmState& tfm, std::FILE* in, int k, std::FILE* log) {
 }
 
 int dvitfmload(TfmState& tfm, const std::string& name, int k, std::FILE* log, std::FILE* out) {
+    if (auto known = tfm.byName.find(name); known != tfm.byName.end()) {
+        std::fwrite(known->second.trace.data(), 1, known->second.trace.size(), log);
+        tfm.tables.fonts[static_cast<size_t>(k & 0xFF)] = known->second.metrics;
+        return 0;
+    }
     char* found = kpse_find_file(name.c_str(), kpse_tfm_format, 1);
     if (found == nullptr) {
         std::fprintf(out, "\nCan not find font metrics %s.\n", name.c_str());
@@ -131,14 +119,21 @@ int dvitfmload(TfmState& tfm, const std::string& name, int k, std::FILE* log, st
     // The path is kept whole, however long kpathsea makes it.
     std::string path(found);
     std::free(found);
-    FileHandle in = openRegular(path);
+    // A name from a DVI file may lead kpathsea to a device or a named pipe
+    // (/dev/stdin, /dev/tty), whose reading would wait for ever.
+    OpenFailure failure;
+    FileHandle in = openRegularFile(path, failure);
     if (!in) {
         std::fprintf(out, "\nCan not open %s for reading.\n", path.c_str());
         return 2;
     }
-    std::fprintf(log, "\nFont metrics %s: %s\n", name.c_str(), path.c_str());
-
-    readTfm(tfm, in.get(), k, log);
+    MemoryStream trace;
+    std::fprintf(trace.get(), "\nFont metrics %s: %s\n", name.c_str(), path.c_str());
+    readTfm(tfm, in.get(), k, trace.get());
+    LoadedMetrics& loaded = tfm.byName[name];
+    loaded.metrics = tfm.tables.fonts[static_cast<size_t>(k & 0xFF)];
+    loaded.trace = trace.text();
+    std::fwrite(loaded.trace.data(), 1, loaded.trace.size(), log);
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,12 +27,20 @@ struct FontMetrics {
 };
 
 struct MetricTables {
-    std::array<std::unique_ptr<FontMetrics>, 256> fonts;
+    std::array<std::shared_ptr<const FontMetrics>, 256> fonts;
+};
+
+// A TFM file as a run has loaded it once: a DVI file may define the same
+// font thousands of times, and kpathsea keeps what every lookup allocates.
+struct LoadedMetrics {
+    std::shared_ptr<const FontMetrics> metrics;
+    std::string trace;  // what the load wrote to the trace, written again for a repeat
 };
 
 struct TfmState {
     MetricTables tables;
     TfmHeader header;
+    std::map<std::string, LoadedMetrics> byName;
 };
 
 // Prepares kpathsea for TFM lookups (generation of missing files allowed).
@@ -39,7 +48,9 @@ void dvitfminit();
 
 // Finds and reads the TFM file of name into the tables of font number k
 // (0..255). Returns 0, 1 (not found) or 2 (not openable, or not a regular
-// file); messages go to out.
+// file); messages go to out. A name loaded before in the run is neither
+// looked up nor read again: its tables and its trace are those of the
+// first load.
 int dvitfmload(TfmState& tfm, const std::string& name, int k, std::FILE* log, std::FILE* out);
 
 // Width of code ch of font k in points at design size; 0 when the font has

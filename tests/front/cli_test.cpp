@@ -125,14 +125,20 @@ TEST(Cli, OutputFilesThatCannotBeOpened) {
     }
 }
 
-TEST(Cli, DviFileThatCannotBeSought) {
+// A DVI file is read from its end: a pipe or a device is refused before any
+// output is made, and a named pipe without a writer is not waited on.
+TEST(Cli, DviFileThatIsNotARegularFile) {
     TempDir dir;
-    // A pipe cannot be positioned at its start.
     ASSERT_EQ(symlink("/dev/stdin", dir.file("pipe.dvi").c_str()), 0);
-    ProcessResult r = runProcess({kBinary, "pipe.dvi"}, dir.path, {}, true, "\xF7\x02");
-    EXPECT_EQ(r.exitCode, 11);
-    EXPECT_EQ(r.out, kBanner + "Opening files: pipe.dvi (r) out.log out.svg (w).\n\nCan not seek dvi file\n");
-    EXPECT_EQ(readFile(dir.file("out.svg")), kSvgHead);
+    ASSERT_EQ(mkfifo(dir.file("fifo.dvi").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("/dev/null", dir.file("device.dvi").c_str()), 0);
+    for (const char* name : {"pipe.dvi", "fifo.dvi", "device.dvi"}) {
+        SCOPED_TRACE(name);
+        ProcessResult r = runProcess({kBinary, name}, dir.path, {}, true, "\xF7\x02");
+        EXPECT_EQ(r.exitCode, 11);
+        EXPECT_EQ(r.out, kBanner + kBinary + ": " + name + " is not a regular file; a DVI file is read from its end.\n");
+        EXPECT_EQ(filesIn(dir.path), (std::set<std::string>{"device.dvi", "fifo.dvi", "pipe.dvi"}));
+    }
 }
 
 TEST(Cli, DviErrorsEndWithTheirMessages) {

@@ -97,7 +97,7 @@ TEST(TarnevikEncodingVector, EachCodeGetsTheGlyphItsVectorNames) {
             const auto& want = byName[code];
             known += want.known;
             EXPECT_EQ(g.name, want.known ? names[code] : ".notdef");
-            EXPECT_EQ(g.unicode, testing::xmlUnescape(convcode(static_cast<unsigned char>(code))));
+            EXPECT_EQ(g.unicode, testing::xmlUnescape(convCode(static_cast<unsigned char>(code))));
             EXPECT_TRUE(samePath(parsePath(g.d), want.path, kRounding)) << g.d;
             EXPECT_NEAR(g.advance, want.advance, kRounding);
             if (want.known && widths.count(code) != 0) {
@@ -193,7 +193,7 @@ TEST(TarnevikEncodingVector, ANameTheFontLacksGivesItsNotdefGlyph) {
         SCOPED_TRACE(code);
         const auto& g = fonts[0].glyphs[code];
         EXPECT_EQ(g.name, expected[code]);
-        EXPECT_EQ(g.unicode, testing::xmlUnescape(convcode(static_cast<unsigned char>(code))));
+        EXPECT_EQ(g.unicode, testing::xmlUnescape(convCode(static_cast<unsigned char>(code))));
         EXPECT_TRUE(samePath(parsePath(g.d), byName[code].path, kRounding)) << g.d;
         EXPECT_NEAR(g.advance, byName[code].advance, kRounding);
     }

@@ -40,7 +40,7 @@ std::string codeList(int from, int to) {
 // Runs the program as morvex does, in dir, writing the font named out.
 testing::ProcessResult runProgram(const std::string& dir, const std::string& fontFile, const std::string& symbols,
                                   const std::string& out, const std::string& theFont = "") {
-    return runProcess({"gs", "-q", "-dNODISPLAY", "-dBATCH", "-dNOPAUSE", "-dQUIT", "--permit-file-read=" + fontFile,
+    return runProcess({"gs", "-q", "-dNODISPLAY", "-dBATCH", "-dNOPAUSE", "-dQUIT", "-dSAFER", "--permit-file-read=" + fontFile,
                        "--permit-file-read=" + kEnc, "--permit-file-write=" + out, "-sFONTFILE=" + fontFile,
                        "-dTHEFONT=/" + (theFont.empty() ? out : theFont), "-sSYMBOLS=[ " + symbols + " ]",
                        "-dENCODING=/TeXUTF8Encoding", "-sENCFILE=" + kEnc, "-sFONTOUT=" + out, kPs},

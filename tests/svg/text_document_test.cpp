@@ -35,6 +35,9 @@ struct Machine {
         DviFrame frame;
         frame.ptPerDvi = ptPerDvi;
         frame.fontsComplete = true;
+        // Every font number has its style entity but 77.
+        for (int32_t k = 0; k < 256; ++k)
+            if (k != 77) frame.fonts.push_back({k, 0, 655360, 655360, "f" + std::to_string(k)});
         doc.prologue(frame, "fonts.svg");
         markHere();
     }
@@ -120,19 +123,21 @@ TEST(TextMachine, TransitionTable) {
         std::string svg;
         TextState next;
     };
-    // Rows by state, columns as in inputs.
+    // Rows by state, columns as in inputs. A bop while a page is open (a
+    // page without eop) first closes that page as eop would.
+    const std::string open7 = "\n<text id=\"page7\">";
     const std::vector<std::vector<Cell>> table = {
-        /* SM_OUTSIDE */ {{"\n<text id=\"page7\">", SM_TEXT}, {"", SM_OUTSIDE}, {"", SM_OUTSIDE}, {"", SM_OUTSIDE},
+        /* SM_OUTSIDE */ {{open7, SM_TEXT}, {"", SM_OUTSIDE}, {"", SM_OUTSIDE}, {"", SM_OUTSIDE},
                           {"", SM_OUTSIDE}, {rect, SM_OUTSIDE}, {"", SM_OUTSIDE}},
-        /* SM_TEXT */ {{"", SM_TEXT}, {"\n</text>", SM_OUTSIDE}, {"\n<tspan style=\"&st5;\">", SM_SPAN}, {"", SM_TEXT},
+        /* SM_TEXT */ {{"\n</text>" + open7, SM_TEXT}, {"\n</text>", SM_OUTSIDE}, {"\n<tspan style=\"&st5;\">", SM_SPAN}, {"", SM_TEXT},
                        {"", SM_TEXT}, {rect, SM_TEXT}, {"", SM_TEXT}},
-        /* SM_SPAN */ {{"", SM_SPAN}, {"\n</tspan>\n</text>", SM_OUTSIDE},
+        /* SM_SPAN */ {{"\n</tspan>\n</text>" + open7, SM_TEXT}, {"\n</tspan>\n</text>", SM_OUTSIDE},
                        {"\n</tspan>\n<tspan style=\"&st5;\">", SM_SPAN}, {"", SM_RUN}, {"", SM_SPAN}, {rect, SM_SPAN},
                        {"", SM_SPAN}},
-        /* SM_RUN */ {{"", SM_RUN}, {runA + "\n</tspan>\n</text>", SM_OUTSIDE},
+        /* SM_RUN */ {{runA + "\n</tspan>\n</text>" + open7, SM_TEXT}, {runA + "\n</tspan>\n</text>", SM_OUTSIDE},
                       {runA + "\n</tspan>\n<tspan style=\"&st5;\">", SM_SPAN}, {"", SM_RUN}, {runA, SM_MOVED},
                       {rect, SM_RUN}, {"", SM_RUN}},
-        /* SM_MOVED */ {{"", SM_MOVED}, {"\n</tspan>\n</text>", SM_OUTSIDE},
+        /* SM_MOVED */ {{"\n</tspan>\n</text>" + open7, SM_TEXT}, {"\n</tspan>\n</text>", SM_OUTSIDE},
                         {"\n</tspan>\n<tspan style=\"&st5;\">", SM_SPAN}, {"", SM_RUN}, {"", SM_MOVED},
                         {rect, SM_MOVED}, {"", SM_MOVED}},
     };
@@ -148,6 +153,7 @@ TEST(TextMachine, TransitionTable) {
             EXPECT_EQ(static_cast<int>(m.doc.state()), static_cast<int>(want.next));
             std::string trace = "\nSM=<" + std::to_string(static_cast<int>(want.next)) + ">";
             if (inputs[i].in == In::Char && s >= SM_SPAN) trace = "SM=(" + std::string(s == SM_RUN ? "AB" : "B") + ")" + trace;
+            if (inputs[i].in == In::Bop && s != SM_OUTSIDE) trace = "\nSM=<0>" + trace;
             EXPECT_EQ(m.trace(), trace);
         }
     }
@@ -250,6 +256,23 @@ TEST(TextMachine, FullRunIsWrittenAndANewOneStartsAtTheNextCharacter) {
                            "\n</tspan>\n</text>");
     EXPECT_NE(m.trace().find("SM=(" + std::string(4095, 'a') + ")\nSM=<3>SM=(b)\nSM=<3>SM=(bc)\nSM=<3>\nSM=<0>"),
               std::string::npos);
+}
+
+// Malformed pages still give balanced markup: a font the postamble does
+// not define gets a style without entity, a page without eop is closed at
+// the next page and at the document's end.
+TEST(TextMachine, MalformedPagesStayBalanced) {
+    Machine m;
+    m.cmd(In::Bop, 1);
+    m.cmd(In::Font, 77);
+    m.chr('a');
+    m.cmd(In::Bop, 1);  // no eop before it
+    m.cmd(In::Font, 3);
+    m.chr('b');
+    m.doc.end();  // nor before the end
+    EXPECT_EQ(m.svg(), "\n<text id=\"page1\">\n<tspan style=\"font-family:undeclared-font-77;\">" +
+                           tspan("72.27", "72.27", "a") + "\n</tspan>\n</text>\n<text id=\"page1\">\n<tspan style=\"&st3;\">" +
+                           tspan("72.27", "72.27", "b") + "\n</tspan>\n</text>\n</svg>\n");
 }
 
 // Code 0 is a character like any other: the run keeps it and what follows,

@@ -1,0 +1,38 @@
+#include "base/file_handle.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace morvex {
+
+FileHandle openRegularFile(const std::string& path, OpenFailure& failure) {
+    failure = OpenFailure::Missing;
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return FileHandle();
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        failure = OpenFailure::NotRegular;
+        return FileHandle();
+    }
+    // Reads of a regular file never block; the flag only served the open.
+    int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE* f = fdopen(fd, "rb");
+    if (f == nullptr) {
+        close(fd);
+        return FileHandle();
+    }
+    failure = OpenFailure::None;
+    return FileHandle(f);
+}
+
+bool closeChecked(FileHandle& f) {
+    if (!f) return true;
+    bool ok = std::fflush(f.get()) == 0 && !std::ferror(f.get());
+    if (std::fclose(f.release()) != 0) ok = false;
+    return ok;
+}
+
+}  // namespace morvex

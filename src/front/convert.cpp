@@ -1,0 +1,152 @@
+// The run sequence: the files, the DVI frame, the pages into the document
+// writer, the SVG fonts, and the one place where results become exit codes.
+#include <sys/stat.h>
+
+#include "base/bounded_log.h"
+#include "base/dvi_frame.h"
+#include "base/file_handle.h"
+#include "base/interrupt.h"
+#include "base/printable.h"
+#include "dvi/dvibase.h"
+#include "dvi/dvipage.h"
+#include "front/front.h"
+#include "front/output_files.h"
+#include "svg/svgfont.h"
+#include "svg/text_document.h"
+
+namespace morvex {
+
+namespace {
+
+const char* dvibaseMessage(int code) {
+    switch (code) {
+        case kDvibaseNoPostPost: return "\nCan not find DVI_POST_POST.\n";
+        case kDvibaseNoPost: return "\nCan not find DVI_POST.\n";
+        case kDvibaseBadFntDef: return "\nError in DVI: FNT_DEF_i.\n";
+        case kDvibaseNoPre: return "\nCan not find DVI_PRE.\n";
+        case kDvibaseNoBop: return "Error in DVI: DVI_BOP.\n";
+        default: return "";
+    }
+}
+
+// The outputs once they are open: closed in the run's order (DVI, SVG
+// document, trace log) on every way out, and a lost write turned into an
+// exit code of its own, so that a run that says 0 left its files whole.
+class OpenFiles {
+public:
+    OpenFiles(FileHandle dvi, TextDocument& document, FileHandle log, std::FILE* out)
+        : dvi(std::move(dvi)), document(document), log(std::move(log)), out(out) {}
+
+    std::FILE* dviStream() const { return dvi.get(); }
+    std::FILE* logStream() const { return log.get(); }
+
+    int finish(int code, const Settings& settings) {
+        dvi.reset();
+        const bool svgWritten = document.close();
+        const bool logWritten = closeChecked(log);
+        if (!svgWritten)
+            std::fprintf(out, "\nCan not write %s: the SVG document is incomplete.\n", settings.svgPath.c_str());
+        if (!logWritten)
+            std::fprintf(out, "\nCan not write %s: the trace log is incomplete.\n", settings.logPath.c_str());
+        if (code != kExitOk) return code;
+        if (!svgWritten) return kExitSvgWrite;
+        if (!logWritten) return kExitLogWrite;
+        return kExitOk;
+    }
+
+private:
+    FileHandle dvi;
+    TextDocument& document;
+    FileHandle log;
+    std::FILE* out;
+};
+
+}  // namespace
+
+int convert(const Settings& settings, const char* program, std::FILE* out) {
+    const std::string& dviName = settings.dviName;
+    OpenFailure failure;
+    FileHandle dvi = openRegularFile(dviName, failure);
+    if (failure == OpenFailure::Missing) {
+        std::fprintf(out, "%s: File %s doesn't exists.\n", program, dviName.c_str());
+        return kExitNoDvi;
+    }
+    if (failure == OpenFailure::NotRegular) {
+        // A pipe or a device: a DVI file is read from its end first.
+        std::fprintf(out, "%s: %s is not a regular file; a DVI file is read from its end.\n", program,
+                     dviName.c_str());
+        return kExitSeek;
+    }
+    if (auto clash = findClash({{"DVI file", dviName},
+                                {"trace log", settings.logPath},
+                                {"SVG document", settings.svgPath},
+                                {"SVG fonts file", settings.fontsPath}})) {
+        std::fprintf(out, "%s: the %s %s and the %s %s are the same file; nothing was written.\n", program,
+                     clash->second.role.c_str(), clash->second.path.c_str(), clash->first.role.c_str(),
+                     clash->first.path.c_str());
+        return kExitSameFile;
+    }
+    struct stat st;
+    const uint64_t dviSize = fstat(fileno(dvi.get()), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    FileHandle log = openBoundedLog(settings.logPath, traceLimit(dviSize));
+    if (!log) {
+        std::fprintf(out, "%s: Can not open %s as output file.\n", program, settings.logPath.c_str());
+        return kExitLogOpen;
+    }
+    FileHandle svg = openFile(settings.svgPath.c_str(), "wb");
+    if (!svg) {
+        std::fprintf(out, "%s: Can not open %s as output file.\n", program, settings.svgPath.c_str());
+        return kExitSvgOpen;
+    }
+    std::fprintf(out, "Opening files: %s (r) %s %s (w).\n", dviName.c_str(), settings.logPath.c_str(),
+                 settings.svgPath.c_str());
+
+    TextDocument document(std::move(svg), log.get(), out);
+    OpenFiles files(std::move(dvi), document, std::move(log), out);
+    std::FILE* const logStream = files.logStream();
+    document.head();
+
+    DviFrame frame;
+    int rc = dvibase(frame, files.dviStream(), logStream, out);
+    if (rc == kDvibaseOk || rc == kDvibaseBadFntDef || rc == kDvibaseNoBop)
+        document.prologue(frame, settings.fontsPath);
+    if (rc != kDvibaseOk) {
+        std::fprintf(out, "%s", dvibaseMessage(rc));
+        return files.finish(rc, settings);
+    }
+
+    // A stop inside the pages is passed on as the exit code: the SVG
+    // document is then cut short and must not pass for a complete one.
+    PageInterpreter pages(settings.selectedPage, frame.stackCapacity, logStream, out);
+    int result = pages.dvipage(files.dviStream(), document);
+    if (result != kDvipageOk) return files.finish(result, settings);
+
+    document.end();
+    FontBuildSettings fontSettings;
+    fontSettings.configDir = settings.configDir;
+    fontSettings.fontsPath = settings.fontsPath;
+    fontSettings.limits.parallel = processorCount();
+    fontSettings.limits.timeLimit = settings.gsTimeLimit;
+    int fontsResult = 0;
+    {
+        InterruptGuard guard;
+        fontsResult = svgfontbuild(fontSettings, pages.usedFonts(), logStream, out);
+        if (int sig = interruptSignal(); sig != 0) {
+            // The runs are ended and the private directory is gone; what
+            // was written stays, and the process ends as the signal would
+            // have ended it.
+            files.finish(kExitOk, settings);
+            std::fflush(out);
+            endWithSignal(sig);
+        }
+    }
+    pages.dvipagefontfree();
+    if (fontsResult != 0) return files.finish(kExitSvgFontBase + fontsResult, settings);
+    if (pages.selectedPages() == 0) {
+        std::fprintf(out, "\nNo page carries the number %d.\n", settings.selectedPage);
+        return files.finish(kExitNoSuchPage, settings);
+    }
+    return files.finish(kExitOk, settings);
+}
+
+}  // namespace morvex
