@@ -17,6 +17,8 @@ struct DviFrame {
     std::vector<FontDef> fonts;
     // False when the postamble's font definitions could not all be read.
     bool fontsComplete = false;
+    // The \count0 of every page of the chain, first page first.
+    std::vector<int32_t> pageNumbers;
 };
 
 }  // namespace morvex

@@ -5,12 +5,17 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/font_def.h"
+
 namespace morvex {
 
 // set_char_0..set_char_127, set1 and put1.
 struct CharEvent {
     int32_t code = 0;     // 0..255
     int32_t font = 0;     // the current font number
+    // Its definition in the pages, valid for the call only; null when the
+    // number has none.
+    const FontDef* fontDef = nullptr;
     int32_t h = 0;        // h before the character, DVI units
     int32_t v = 0;
     int32_t advance = 0;  // the character's width, DVI units (also for put)

@@ -1,5 +1,6 @@
 #include "dvi/dvibase.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
@@ -53,7 +54,8 @@ void dvibasefontfree(FontDefTable& table, std::FILE* log) {
 // Follows the back-pointers from the last page to the first. Each pointer
 // must lie below the bop that holds it, so a cyclic chain ends with code 16
 // instead of running for ever.
-int walkPageChain(uint32_t lastPage, std::FILE* dvi, std::FILE* log, uint32_t& firstPage) {
+int walkPageChain(uint32_t lastPage, std::FILE* dvi, std::FILE* log, uint32_t& firstPage,
+                  std::vector<int32_t>& pageNumbers) {
     uint32_t current = lastPage;
     std::optional<uint32_t> holder;
     firstPage = 0;
@@ -64,6 +66,7 @@ int walkPageChain(uint32_t lastPage, std::FILE* dvi, std::FILE* log, uint32_t& f
         std::fprintf(log, "\nBOP: ");
         std::array<int32_t, 10> counters{};
         for (auto& c : counters) c = static_cast<int32_t>(dviread4(dvi));
+        pageNumbers.push_back(counters[0]);
         firstPage = current;
         holder = current;
         current = dviread4(dvi);
@@ -150,7 +153,8 @@ int dvibase(DviFrame& frame, std::FILE* dvi, std::FILE* log, std::FILE* out) {
     dvibasefontfree(table, log);
 
     uint32_t firstPage = 0;
-    int rc = walkPageChain(lastPage, dvi, log, firstPage);
+    int rc = walkPageChain(lastPage, dvi, log, firstPage, frame.pageNumbers);
+    std::reverse(frame.pageNumbers.begin(), frame.pageNumbers.end());
     if (rc != kDvibaseOk) return rc;
     std::fprintf(log, "\n");
     seekFromStart(dvi, firstPage);

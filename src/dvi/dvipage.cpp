@@ -67,7 +67,10 @@ void PageInterpreter::character(int32_t code, bool put, PageSink& sink) {
     const int32_t hBefore = regs.h;
     const int32_t advance = dvipagecharwidth(fonts, tfm, font, code);
     if (!put) regs.h = wrapAdd(regs.h, advance);
-    if (selected()) sink.character({code, font, hBefore, regs.v, advance, put});
+    if (selected()) {
+        const PageFont* entry = font >= 0 && font < 256 ? fonts[static_cast<size_t>(font)].get() : nullptr;
+        sink.character({code, font, entry != nullptr ? &entry->def : nullptr, hBefore, regs.v, advance, put});
+    }
 }
 
 void PageInterpreter::beginPage(std::FILE* dvi, PageSink& sink) {

@@ -2,6 +2,9 @@
 // writer, the SVG fonts, and the one place where results become exit codes.
 #include <sys/stat.h>
 
+#include <map>
+#include <vector>
+
 #include "base/bounded_log.h"
 #include "base/dvi_frame.h"
 #include "base/file_handle.h"
@@ -12,6 +15,7 @@
 #include "front/front.h"
 #include "front/output_files.h"
 #include "svg/svgfont.h"
+#include "svg/paths_document.h"
 #include "svg/text_document.h"
 
 namespace morvex {
@@ -32,9 +36,10 @@ const char* dvibaseMessage(int code) {
 // The outputs once they are open: closed in the run's order (DVI, SVG
 // document, trace log) on every way out, and a lost write turned into an
 // exit code of its own, so that a run that says 0 left its files whole.
+template <class Document>
 class OpenFiles {
 public:
-    OpenFiles(FileHandle dvi, TextDocument& document, FileHandle log, std::FILE* out)
+    OpenFiles(FileHandle dvi, Document& document, FileHandle log, std::FILE* out)
         : dvi(std::move(dvi)), document(document), log(std::move(log)), out(out) {}
 
     std::FILE* dviStream() const { return dvi.get(); }
@@ -56,10 +61,83 @@ public:
 
 private:
     FileHandle dvi;
-    TextDocument& document;
+    Document& document;
     FileHandle log;
     std::FILE* out;
 };
+
+// What differs between the two documents: the prologue, and how the glyphs
+// reach the reader, through a fonts file or inside the document.
+void beginDocument(TextDocument& document, const DviFrame& frame, const Settings& settings) {
+    document.prologue(frame, settings.fontsPath);
+}
+
+void beginDocument(PathsDocument& document, const DviFrame& frame, const Settings& settings) {
+    document.prologue(frame, settings.selectedPage);
+}
+
+int finishDocument(TextDocument& document, const FontBuildSettings& fontSettings, const std::vector<FontUse>& used,
+                   std::FILE* log, std::FILE* out) {
+    document.end();
+    return svgfontbuild(fontSettings, used, log, out);
+}
+
+int finishDocument(PathsDocument& document, const FontBuildSettings& fontSettings, const std::vector<FontUse>& used,
+                   std::FILE* log, std::FILE* out) {
+    std::map<std::string, FontOutlines> outlines;
+    int r = svgfontoutlines(fontSettings, used, log, out, outlines);
+    // The document is closed whatever the glyphs: a missing font leaves
+    // its characters undrawn, not the markup open.
+    document.end(outlines);
+    return r;
+}
+
+template <class Document>
+int run(Document& document, FileHandle dvi, FileHandle log, const Settings& settings, std::FILE* out) {
+    OpenFiles<Document> files(std::move(dvi), document, std::move(log), out);
+    std::FILE* const logStream = files.logStream();
+    document.head();
+
+    DviFrame frame;
+    int rc = dvibase(frame, files.dviStream(), logStream, out);
+    if (rc == kDvibaseOk || rc == kDvibaseBadFntDef || rc == kDvibaseNoBop) beginDocument(document, frame, settings);
+    if (rc != kDvibaseOk) {
+        std::fprintf(out, "%s", dvibaseMessage(rc));
+        return files.finish(rc, settings);
+    }
+
+    // A stop inside the pages is passed on as the exit code: the SVG
+    // document is then cut short and must not pass for a complete one.
+    PageInterpreter pages(settings.selectedPage, frame.stackCapacity, logStream, out);
+    int result = pages.dvipage(files.dviStream(), document);
+    if (result != kDvipageOk) return files.finish(result, settings);
+
+    FontBuildSettings fontSettings;
+    fontSettings.configDir = settings.configDir;
+    fontSettings.fontsPath = settings.fontsPath;
+    fontSettings.limits.parallel = processorCount();
+    fontSettings.limits.timeLimit = settings.gsTimeLimit;
+    int fontsResult = 0;
+    {
+        InterruptGuard guard;
+        fontsResult = finishDocument(document, fontSettings, pages.usedFonts(), logStream, out);
+        if (int sig = interruptSignal(); sig != 0) {
+            // The runs are ended and the private directory is gone; what
+            // was written stays, and the process ends as the signal would
+            // have ended it.
+            files.finish(kExitOk, settings);
+            std::fflush(out);
+            endWithSignal(sig);
+        }
+    }
+    pages.dvipagefontfree();
+    if (fontsResult != 0) return files.finish(kExitSvgFontBase + fontsResult, settings);
+    if (pages.selectedPages() == 0) {
+        std::fprintf(out, "\nNo page carries the number %d.\n", settings.selectedPage);
+        return files.finish(kExitNoSuchPage, settings);
+    }
+    return files.finish(kExitOk, settings);
+}
 
 }  // namespace
 
@@ -77,10 +155,10 @@ int convert(const Settings& settings, const char* program, std::FILE* out) {
                      dviName.c_str());
         return kExitSeek;
     }
-    if (auto clash = findClash({{"DVI file", dviName},
-                                {"trace log", settings.logPath},
-                                {"SVG document", settings.svgPath},
-                                {"SVG fonts file", settings.fontsPath}})) {
+    std::vector<NamedFile> files = {
+        {"DVI file", dviName}, {"trace log", settings.logPath}, {"SVG document", settings.svgPath}};
+    if (!settings.paths) files.push_back({"SVG fonts file", settings.fontsPath});
+    if (auto clash = findClash(files)) {
         std::fprintf(out, "%s: the %s %s and the %s %s are the same file; nothing was written.\n", program,
                      clash->second.role.c_str(), clash->second.path.c_str(), clash->first.role.c_str(),
                      clash->first.path.c_str());
@@ -100,53 +178,13 @@ int convert(const Settings& settings, const char* program, std::FILE* out) {
     }
     std::fprintf(out, "Opening files: %s (r) %s %s (w).\n", dviName.c_str(), settings.logPath.c_str(),
                  settings.svgPath.c_str());
-
-    TextDocument document(std::move(svg), log.get(), out);
-    OpenFiles files(std::move(dvi), document, std::move(log), out);
-    std::FILE* const logStream = files.logStream();
-    document.head();
-
-    DviFrame frame;
-    int rc = dvibase(frame, files.dviStream(), logStream, out);
-    if (rc == kDvibaseOk || rc == kDvibaseBadFntDef || rc == kDvibaseNoBop)
-        document.prologue(frame, settings.fontsPath);
-    if (rc != kDvibaseOk) {
-        std::fprintf(out, "%s", dvibaseMessage(rc));
-        return files.finish(rc, settings);
+    std::FILE* const logStream = log.get();
+    if (settings.paths) {
+        PathsDocument document(std::move(svg), logStream, out);
+        return run(document, std::move(dvi), std::move(log), settings, out);
     }
-
-    // A stop inside the pages is passed on as the exit code: the SVG
-    // document is then cut short and must not pass for a complete one.
-    PageInterpreter pages(settings.selectedPage, frame.stackCapacity, logStream, out);
-    int result = pages.dvipage(files.dviStream(), document);
-    if (result != kDvipageOk) return files.finish(result, settings);
-
-    document.end();
-    FontBuildSettings fontSettings;
-    fontSettings.configDir = settings.configDir;
-    fontSettings.fontsPath = settings.fontsPath;
-    fontSettings.limits.parallel = processorCount();
-    fontSettings.limits.timeLimit = settings.gsTimeLimit;
-    int fontsResult = 0;
-    {
-        InterruptGuard guard;
-        fontsResult = svgfontbuild(fontSettings, pages.usedFonts(), logStream, out);
-        if (int sig = interruptSignal(); sig != 0) {
-            // The runs are ended and the private directory is gone; what
-            // was written stays, and the process ends as the signal would
-            // have ended it.
-            files.finish(kExitOk, settings);
-            std::fflush(out);
-            endWithSignal(sig);
-        }
-    }
-    pages.dvipagefontfree();
-    if (fontsResult != 0) return files.finish(kExitSvgFontBase + fontsResult, settings);
-    if (pages.selectedPages() == 0) {
-        std::fprintf(out, "\nNo page carries the number %d.\n", settings.selectedPage);
-        return files.finish(kExitNoSuchPage, settings);
-    }
-    return files.finish(kExitOk, settings);
+    TextDocument document(std::move(svg), logStream, out);
+    return run(document, std::move(dvi), std::move(log), settings, out);
 }
 
 }  // namespace morvex

@@ -39,9 +39,14 @@ struct OptionResult {
 };
 
 OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* out) {
+    // The two long options of old keep their return values; the later
+    // ones take values that no short option has.
+    enum : int { kOptPaths = 256, kOptGsTimeLimit };
     static const struct option longOptions[] = {
         {"version", no_argument, nullptr, 0},
         {"help", no_argument, nullptr, 1},
+        {"paths", no_argument, nullptr, kOptPaths},
+        {"gs-time-limit", required_argument, nullptr, kOptGsTimeLimit},
         {nullptr, 0, nullptr, 0},
     };
     optind = 0;  // full re-initialisation, so a second run in one process starts afresh
@@ -73,6 +78,19 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
                 std::fprintf(out, "CNF DIR is now: %s\n", optarg);
                 settings.configDir = optarg;
                 break;
+            case kOptPaths:
+                settings.paths = true;
+                break;
+            case kOptGsTimeLimit: {
+                const int32_t seconds = parsePage(optarg);
+                if (seconds < 1 || seconds > 86400) {
+                    std::fprintf(stderr, "%s: --gs-time-limit takes a number of seconds from 1 to 86400\n",
+                                 argv[0]);
+                    return {false, kExitOption};
+                }
+                settings.gsTimeLimit = seconds;
+                break;
+            }
             case 0:
                 printVersion(out);
                 return {false, kExitVersion};

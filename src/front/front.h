@@ -34,6 +34,7 @@ struct Settings {
     std::string configDir = kDefaultConfigDir;
     int32_t selectedPage = 1;
     int gsTimeLimit = 60;  // seconds for one Ghostscript run
+    bool paths = false;    // the self-contained document with glyphs as paths
 };
 
 // atoi's reading of a page number (blanks, a sign, digits up to the first

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <bitset>
+#include <map>
 #include <optional>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include "base/printable.h"
 #include "svg/psmap.h"
 #include "svg/encoding_file.h"
+#include "svg/generated_font.h"
 #include "svg/ghostscript.h"
 #include "svg/svgfontextract.h"
 
@@ -89,8 +91,14 @@ void traceMissingGlyphs(const std::string& generated, const std::string& encVect
 
 }  // namespace
 
-int svgfontbuild(const FontBuildSettings& settings, const std::vector<FontUse>& fonts, std::FILE* log,
-                 std::FILE* out) {
+namespace {
+
+// The glyphs of the fonts into generated SVG fonts in work, which it
+// creates: the map lookups and their trace in font order, the Ghostscript
+// runs side by side, what they print in font order. Returns 0, 2, 3, 5 or
+// kSvgFontInterrupted.
+int extractGlyphs(const FontBuildSettings& settings, const std::vector<FontUse>& fonts, WorkDir& work,
+                  std::FILE* log, std::FILE* out) {
     setKpseProgramName();
     std::fputs("SVG Fonts:", out);
     const std::string absConfig = absoluteConfigDir(settings.configDir);
@@ -105,7 +113,6 @@ int svgfontbuild(const FontBuildSettings& settings, const std::vector<FontUse>& 
         std::fprintf(out, "Can not open MAP file %s.\n", mapPath.c_str());
         return 2;
     }
-    WorkDir work;
     if (!work.create()) {
         std::fputs("\nCan not create a private directory for the generated SVG fonts.\n", out);
         return 5;
@@ -199,7 +206,43 @@ int svgfontbuild(const FontBuildSettings& settings, const std::vector<FontUse>& 
         std::fputs(kMapHint, out);
         return 3;
     }
+    return 0;
+}
+
+}  // namespace
+
+int svgfontbuild(const FontBuildSettings& settings, const std::vector<FontUse>& fonts, std::FILE* log,
+                 std::FILE* out) {
+    WorkDir work;
+    int r = extractGlyphs(settings, fonts, work, log, out);
+    if (r != 0) return r;
     return svgfontwrite(settings.fontsPath, fonts, work.path, out);
+}
+
+int svgfontoutlines(const FontBuildSettings& settings, const std::vector<FontUse>& fonts, std::FILE* log,
+                    std::FILE* out, std::map<std::string, FontOutlines>& outlines) {
+    WorkDir work;
+    int r = extractGlyphs(settings, fonts, work, log, out);
+    if (r != 0) return r;
+    // Fonts of one name share one generated font with all their codes.
+    std::map<std::string, std::bitset<256>> codes;
+    for (const FontUse& font : fonts) codes[font.name] |= font.codes;
+    for (const FontUse& font : fonts) {
+        if (outlines.count(font.name) != 0) continue;
+        const std::string generated = work.path + "/" + font.name;
+        FileHandle g = svgFontNameSafe(font.name) ? openFile(generated.c_str(), "rb") : nullptr;
+        if (!g) {
+            std::fprintf(out, "\nCan not open generated SVG font %s.\n", printable(font.name).c_str());
+            return 5;
+        }
+        std::string text;
+        char buf[65536];
+        size_t got;
+        while ((got = std::fread(buf, 1, sizeof buf, g.get())) > 0) text.append(buf, got);
+        outlines[font.name] = parseGeneratedFont(text, codes[font.name]);
+    }
+    std::fputc('\n', out);
+    return 0;
 }
 
 int svgfontwrite(const std::string& fontsPath, const std::vector<FontUse>& fonts, const std::string& workDir,

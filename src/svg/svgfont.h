@@ -2,10 +2,12 @@
 // Generation of the SVG fonts file: the used codes of each font, its line in
 // the font map, the glyphs extracted by Ghostscript, and the assembled file.
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "base/font_def.h"
+#include "svg/generated_font.h"
 #include "svg/ghostscript.h"
 
 namespace morvex {
@@ -28,6 +30,12 @@ constexpr int kSvgFontInterrupted = 1;
 // kSvgFontInterrupted.
 int svgfontbuild(const FontBuildSettings& settings, const std::vector<FontUse>& fonts, std::FILE* log,
                  std::FILE* out);
+
+// The glyphs of the fonts for a document that draws them itself: extracted
+// as for svgfontbuild, read into outlines by font name instead of a fonts
+// file. Returns 0, 2, 3, 5 or kSvgFontInterrupted.
+int svgfontoutlines(const FontBuildSettings& settings, const std::vector<FontUse>& fonts, std::FILE* log,
+                    std::FILE* out, std::map<std::string, FontOutlines>& outlines);
 
 // Assembles the fonts file from the generated SVG fonts in workDir, one per
 // distinct font name, in ascending font number. Returns 0, 4 or 5.
