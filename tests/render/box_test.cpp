@@ -228,6 +228,17 @@ TEST(SvgBoxTest, AnSvgInPointsLooksLikeTexRulesAtTheSamePlaces) {
         writeComparison("svg-box-confused.png", wrong.image, shown.image, off);
         ADD_FAILURE() << off.describe(kDpi) << "\n  picture: svg-box-confused.png";
     }
+
+    // The document is read as XML, as a browser reads an .svg file: one
+    // unescaped ampersand and the page is an error message, not the rules.
+    std::string broken = replaceOnce(svgRules(), "<path fill-rule", "<path class=\"a&b\" fill-rule");
+    ASSERT_FALSE(broken.empty());
+    ASSERT_TRUE(writeFile(dir.file("broken.svg"), broken));
+    Rendered error = renderChromium(dir.file("broken.svg"), box.cssWidth(), box.cssHeight(), kScale);
+    ASSERT_TRUE(error.ok()) << error.error;
+    InkReport bad = compareInk(reference.image, error.image, options);
+    std::cout << "  SVG that is not well-formed: " << bad.describe(kDpi) << "\n";
+    EXPECT_FALSE(looksAlike(bad)) << bad.describe(kDpi);
 }
 
 }  // namespace

@@ -373,6 +373,8 @@ Rendered renderChromium(const std::string& svgOrHtml, int widthCss, int heightCs
         // would on its own), and it is drawn at its exact size. As an <img>
         // or a document of its own Chromium rounds that size to whole
         // device pixels, which stretches the page by up to half a pixel.
+        // As for an <img>, nothing outside the document is loaded and no
+        // script runs: a document that is not self-contained shows gaps.
         std::string svg = readFile(doc);
         std::string body;
         if (!svgRootElement(svg, body)) {
@@ -382,7 +384,9 @@ Rendered renderChromium(const std::string& svgOrHtml, int widthCss, int heightCs
         std::string html = dir.file("page.xhtml");
         std::ofstream page(html, std::ios::binary);
         page << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><style>"
+                "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head>"
+                "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+                "style-src 'unsafe-inline'; img-src data:\"/><style>"
                 "html,body{margin:0;padding:0;background:#fff;overflow:hidden}svg{display:block}"
                 "</style></head><body>"
              << body << "</body></html>\n";

@@ -84,7 +84,8 @@ Rendered renderDvipng(const std::string& dviPath, int page, int dpi, int widthPx
 // an otherwise empty white XHTML page, at its natural size at the top-left
 // corner: it is read by the XML parser as on its own, and drawn at its
 // exact size (as an <img> or on its own Chromium rounds its size to whole
-// device pixels). Any other file is opened as it is. Each call starts one
+// device pixels); as for an <img>, nothing outside it is loaded and no
+// script runs. Any other file is opened as it is. Each call starts one
 // browser (a few seconds): put several pictures on one page where that is
 // possible.
 Rendered renderChromium(const std::string& svgOrHtml, int widthCss, int heightCss, int scale);
