@@ -98,7 +98,7 @@ const Edit kChanges[] = {
     {"one word raised by 2pt", 2, "and $a_{ij}", "\\raise2pt\\hbox{and} $a_{ij}"},
 };
 
-// A file name part made of the letters and digits of a case's name.
+// A piece of a file name: the letters and digits of a case's name.
 std::string slug(const std::string& name) {
     std::string out;
     for (unsigned char c : name) {

@@ -128,7 +128,7 @@ TEST(InkCompareTest, PicturesOfDifferentSizesCannotBeCompared) {
 TEST(InkCompareTest, AMissingBlotIsFoundWhereItIs) {
     GrayImage a = strokes(400, 200);
     GrayImage b = a;
-    // Remove one stem's part from y 100 to 120: an 2x20 blot of ink.
+    // Cut one stem from y 100 to 120: a 2x20 blot of ink goes.
     int stem = 20 + 14 * 10;
     for (int y = 100; y < 120; ++y)
         for (int x = stem; x < stem + 2; ++x) b.at(x, y) = 255;
