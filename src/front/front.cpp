@@ -82,7 +82,10 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
                 settings.paths = true;
                 break;
             case kOptGsTimeLimit: {
-                const int32_t seconds = parsePage(optarg);
+                const std::string text = optarg;
+                const bool digits = !text.empty() && text.size() <= 5 &&
+                                    text.find_first_not_of("0123456789") == std::string::npos;
+                const int seconds = digits ? std::stoi(text) : 0;
                 if (seconds < 1 || seconds > 86400) {
                     std::fprintf(stderr, "%s: --gs-time-limit takes a number of seconds from 1 to 86400\n",
                                  argv[0]);

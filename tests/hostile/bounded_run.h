@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,9 +41,11 @@ struct Limits {
 // Runs args (args[0] an absolute path) with cwd as working directory,
 // standard input from /dev/null, standard output and error collected, TMPDIR set to
 // tmpDir and extraEnv added.
+// whileRunning, when given, is called with the child's pid between looks.
 inline BoundedResult runBounded(const std::vector<std::string>& args, const std::string& cwd,
                                 const std::string& tmpDir, const std::vector<std::string>& extraEnv = {},
-                                const Limits& limits = Limits()) {
+                                const Limits& limits = Limits(),
+                                const std::function<void(pid_t)>& whileRunning = nullptr) {
     BoundedResult r;
     // Kept open, gone from the directory at once.
     char outTmpl[] = "/tmp/morvex-hostile-out-XXXXXX";
@@ -53,9 +56,17 @@ inline BoundedResult runBounded(const std::vector<std::string>& args, const std:
     if (errFd >= 0) unlink(errTmpl);
     if (outFd < 0 || errFd < 0) return r;
 
+    // extraEnv replaces what the environment holds of the same names.
+    const auto replaced = [&](const std::string& entry) {
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        if (name == "TMPDIR=") return true;
+        for (const auto& e : extraEnv)
+            if (e.compare(0, name.size(), name) == 0) return true;
+        return false;
+    };
     std::vector<std::string> envStore;
     for (char** e = environ; *e != nullptr; ++e)
-        if (std::string(*e).rfind("TMPDIR=", 0) != 0) envStore.emplace_back(*e);
+        if (!replaced(*e)) envStore.emplace_back(*e);
     envStore.push_back("TMPDIR=" + tmpDir);
     for (const auto& e : extraEnv) envStore.push_back(e);
     std::vector<char*> envp;
@@ -95,6 +106,7 @@ inline BoundedResult runBounded(const std::vector<std::string>& args, const std:
             kill(pid, SIGKILL);
             r.timedOut = true;
         }
+        if (whileRunning && !r.timedOut) whileRunning(pid);
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -1,0 +1,394 @@
+// A run as a careless or a hostile user makes it: outputs that are the
+// input or one another, lost writes, inherited descriptors, interrupts,
+// names with a directory part, Ghostscript's own environment, a page that
+// is not there, malformed pages, runaway traces and definitions, and bytes
+// meant for a terminal or for the markup. Every case runs the built
+// program under the hostile-input limits and checks what it leaves.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "hostile/bounded_run.h"
+#include "support/bytes.h"
+#include "support/process.h"
+
+namespace morvex::testing {
+namespace {
+
+const std::string kBinary = MORVEX_BINARY;
+const std::string kConfigDir = MORVEX_TEST_CONFIG_DIR;
+const std::string kDviDir = MORVEX_TEST_DVI_DIR;
+
+std::string realDvi(const std::string& name) { return readFile(kDviDir + "/" + name + ".dvi"); }
+
+bool endsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+size_t count(const std::string& s, const std::string& part) {
+    size_t n = 0;
+    for (size_t p = s.find(part); p != std::string::npos; p = s.find(part, p + part.size())) ++n;
+    return n;
+}
+
+bool wellFormed(const std::string& path, std::string* why = nullptr) {
+    auto r = runProcess({"xmllint", "--noout", path}, "/");
+    if (why != nullptr) *why = r.err.substr(0, 2000);
+    return r.exitCode == 0;
+}
+
+// One run in a fresh directory holding in.dvi; the private temporary area
+// is a directory of its own, so that what a run leaves there shows.
+struct CheckedRun {
+    TempDir dir;
+    std::string tmp;
+    BoundedResult r;
+
+    explicit CheckedRun(const std::string& dvi) {
+        tmp = dir.file("tmp");
+        mkdir(tmp.c_str(), 0700);
+        writeFile(dir.file("in.dvi"), dvi);
+    }
+    void go(std::vector<std::string> args, std::vector<std::string> env = {}, const Limits& limits = Limits(),
+            const std::function<void(pid_t)>& whileRunning = nullptr, const std::string& configDir = kConfigDir) {
+        std::vector<std::string> argv = {kBinary, "-c", configDir};
+        argv.insert(argv.end(), args.begin(), args.end());
+        argv.push_back("in.dvi");
+        env.push_back("MKTEXTFM=0");
+        r = runBounded(argv, dir.path, tmp, env, limits, whileRunning);
+    }
+    std::set<std::string> files() const {
+        std::set<std::string> f = filesIn(dir.path);
+        f.erase("tmp");
+        return f;
+    }
+    std::string file(const std::string& name) const { return readFile(dir.file(name)); }
+    bool tmpEmpty() const { return filesIn(tmp).empty(); }
+};
+
+// A one-page document: page 1 holds cmds; fonts lists the postamble's fonts.
+std::string onePage(const Bytes& cmds, const std::vector<std::pair<uint32_t, std::string>>& fonts = {},
+                    bool withEop = true, const std::string& comment = "safety") {
+    DviWriter w;
+    w.pre(comment);
+    w.bop(1);
+    w.b.data.insert(w.b.data.end(), cmds.data.begin(), cmds.data.end());
+    if (withEop) w.eop();
+    w.post();
+    for (const auto& [k, name] : fonts) w.fntdef(k, name);
+    w.postpost();
+    return w.str();
+}
+
+// cmr10 as font 0 on the page and in the postamble, with "Hi" set.
+std::string hiPage() { return onePage(DviWriter().fntdef(0, "cmr10").b.u1(171).u1('H').u1('i'), {{0, "cmr10"}}); }
+
+// Outputs that are the DVI file or one another are refused before anything
+// is created or truncated.
+TEST(Safety, OutputsThatAreTheInputOrOneAnotherAreRefused) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        std::function<void(const TempDir&)> setup;
+        std::string message;
+    };
+    const auto none = [](const TempDir&) {};
+    const Case cases[] = {
+        {"fonts file is the DVI", {"-f", "in.dvi"}, none, "the SVG fonts file in.dvi and the DVI file in.dvi"},
+        {"log is the DVI", {"-O", "in.dvi"}, none, "the trace log in.dvi and the DVI file in.dvi"},
+        {"document is the DVI", {"-o", "in.dvi"}, none, "the SVG document in.dvi and the DVI file in.dvi"},
+        {"document is the log", {"-o", "x", "-O", "x"}, none, "the SVG document x and the trace log x"},
+        {"by another spelling", {"-o", "x", "-f", "./x"}, none, "the SVG fonts file ./x and the SVG document x"},
+        {"through a directory", {"-o", "sub/../x.svg", "-O", "x.svg"},
+         [](const TempDir& d) { mkdir(d.file("sub").c_str(), 0700); },
+         "the SVG document sub/../x.svg and the trace log x.svg"},
+        {"a symbolic link to the DVI", {"-o", "link.svg"},
+         [](const TempDir& d) { ASSERT_EQ(symlink("in.dvi", d.file("link.svg").c_str()), 0); },
+         "the SVG document link.svg and the DVI file in.dvi"},
+        {"a hard link to the DVI", {"-O", "hard.log"},
+         [](const TempDir& d) { ASSERT_EQ(link(d.file("in.dvi").c_str(), d.file("hard.log").c_str()), 0); },
+         "the trace log hard.log and the DVI file in.dvi"},
+        {"a link to a file still to be made", {"-o", "d.svg", "-O", "target.log"},
+         [](const TempDir& d) { ASSERT_EQ(symlink("target.log", d.file("d.svg").c_str()), 0); },
+         "the SVG document d.svg and the trace log target.log"},
+        {"a linked directory", {"-o", "alias/x.svg", "-O", "x.svg"},
+         [](const TempDir& d) { ASSERT_EQ(symlink(".", d.file("alias").c_str()), 0); },
+         "the SVG document alias/x.svg and the trace log x.svg"},
+    };
+    const std::string dvi = realDvi("hello");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CheckedRun run(dvi);
+        c.setup(run.dir);
+        const std::set<std::string> before = run.files();
+        run.go(c.args);
+        EXPECT_EQ(run.r.exitCode, 40) << run.r.out;
+        EXPECT_NE(run.r.out.find(c.message + " are the same file; nothing was written.\n"), std::string::npos)
+            << run.r.out;
+        EXPECT_EQ(run.file("in.dvi"), dvi);
+        EXPECT_EQ(run.files(), before);
+        EXPECT_TRUE(run.tmpEmpty());
+    }
+    // Devices write nothing another stream could overwrite: both outputs may
+    // be /dev/null.
+    CheckedRun devices(dvi);
+    devices.go({"-o", "/dev/null", "-O", "/dev/null"});
+    EXPECT_EQ(devices.r.exitCode, 0) << devices.r.out;
+    EXPECT_EQ(devices.files(), (std::set<std::string>{"fonts.svg", "in.dvi"}));
+}
+
+// A write that fails (a full disk) is not reported as success.
+TEST(Safety, LostWritesEndWithTheirOwnCode) {
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        std::vector<std::string> messages;
+    };
+    const std::string svgLost = "\nCan not write /dev/full: the SVG document is incomplete.\n";
+    const std::string logLost = "\nCan not write /dev/full: the trace log is incomplete.\n";
+    const Case cases[] = {
+        {{"-o", "/dev/full"}, 51, {svgLost}},
+        {{"-O", "/dev/full"}, 31, {logLost}},
+        {{"-o", "/dev/full", "-O", "/dev/full"}, 51, {svgLost, logLost}},
+        {{"-f", "/dev/full"}, 64, {"\nCan not write /dev/full.\n"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[1] + " " + std::to_string(c.code));
+        CheckedRun run(realDvi("hello"));
+        run.go(c.args);
+        EXPECT_EQ(run.r.exitCode, c.code) << run.r.out;
+        for (const auto& m : c.messages) EXPECT_NE(run.r.out.find(m), std::string::npos) << run.r.out;
+        EXPECT_TRUE(run.tmpEmpty());
+    }
+}
+
+// A stand-in for Ghostscript on PATH that notes what it was given (its
+// arguments, the GS_ variables of its environment, its open descriptors)
+// and then does what the script says: run the real one, or wait.
+struct FakeGs {
+    TempDir bin;
+    std::string notes;
+    std::string pidFile;
+    FakeGs(const std::string& then) {
+        notes = bin.file("notes");
+        pidFile = bin.file("pid");
+        const std::string script = "#!/bin/sh\n"
+                                   "{ echo \"args: $*\"; env | grep '^GS_' ; ls -l /proc/$$/fd; } >> '" +
+                                   notes + "' 2>&1\n" + "echo $$ > '" + pidFile + "'\n" + then + "\n";
+        writeFile(bin.file("gs"), script);
+        chmod(bin.file("gs").c_str(), 0755);
+    }
+    std::string path() const { return "PATH=" + bin.path + ":" + std::getenv("PATH"); }
+};
+
+// Ghostscript inherits no file of the run, starts with SAFER whatever the
+// environment says, and is ended past its time limit.
+TEST(Safety, GhostscriptGetsNoFilesNoOptionsFromTheEnvironmentAndATimeLimit) {
+    FakeGs gs("exec /usr/bin/gs \"$@\"");
+    CheckedRun run(hiPage());
+    run.go({}, {gs.path(), "GS_OPTIONS=-dNOSAFER", "GS_LIB=" + run.dir.path});
+    EXPECT_EQ(run.r.exitCode, 0) << run.r.out;
+    const std::string notes = readFile(gs.notes);
+    EXPECT_NE(notes.find("args: -q -dNODISPLAY -dBATCH -dNOPAUSE -dQUIT -dSAFER "), std::string::npos) << notes;
+    EXPECT_EQ(notes.find("GS_OPTIONS"), std::string::npos) << notes;
+    EXPECT_EQ(notes.find("GS_LIB"), std::string::npos) << notes;
+    for (const char* file : {"in.dvi", "out.svg", "out.log", "morvex.map", "fonts.svg"})
+        EXPECT_EQ(notes.find(file), std::string::npos) << file << " inherited:\n" << notes;
+    EXPECT_NE(run.file("fonts.svg").find("<font id=\"cmr10\""), std::string::npos);
+
+    FakeGs slow("exec sleep 60");
+    CheckedRun late(hiPage());
+    late.go({"--gs-time-limit=1"}, {slow.path()});
+    EXPECT_EQ(late.r.exitCode, 65) << late.r.out;
+    EXPECT_NE(late.r.out.find("\nGhostscript failed on font cmr10 (time limit of 1 s).\n"), std::string::npos)
+        << late.r.out;
+    EXPECT_LT(late.r.seconds, 20.0);
+    EXPECT_TRUE(late.tmpEmpty());
+    const std::string pid = readFile(slow.pidFile);
+    ASSERT_FALSE(pid.empty());
+    EXPECT_NE(kill(std::stoi(pid), 0), 0) << "the stand-in still runs";
+
+    for (const char* bad : {"--gs-time-limit=0", "--gs-time-limit=x", "--gs-time-limit=99999999", "--gs-time-limit="}) {
+        CheckedRun refused(hiPage());
+        refused.go({bad});
+        EXPECT_EQ(refused.r.exitCode, 204) << bad;
+        EXPECT_EQ(refused.files(), std::set<std::string>{"in.dvi"}) << bad;
+    }
+}
+
+// An interrupt while Ghostscript runs ends Ghostscript, removes the private
+// directory and ends the run as the signal would.
+TEST(Safety, AnInterruptEndsGhostscriptAndLeavesNothingBehind) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(sig));
+        FakeGs gs("exec sleep 60");
+        CheckedRun run(hiPage());
+        bool sent = false;
+        run.go({}, {gs.path()}, Limits(), [&](pid_t pid) {
+            if (!sent && !readFile(gs.pidFile).empty()) {
+                kill(pid, sig);
+                sent = true;
+            }
+        });
+        EXPECT_TRUE(sent);
+        EXPECT_EQ(run.r.signal, sig) << run.r.out;
+        EXPECT_LT(run.r.seconds, 20.0);
+        EXPECT_TRUE(run.tmpEmpty()) << "the private directory was left";
+        const std::string pid = readFile(gs.pidFile);
+        ASSERT_FALSE(pid.empty());
+        EXPECT_NE(kill(std::stoi(pid), 0), 0) << "Ghostscript was left running";
+        EXPECT_EQ(run.files(), (std::set<std::string>{"in.dvi", "out.log", "out.svg"}));
+    }
+}
+
+// A page font named with a directory part is never handed to kpathsea; a
+// plain name that kpathsea cannot make leaves no missfont.log behind.
+TEST(Safety, PageFontNamesWithADirectoryPartAreNotLookedUp) {
+    for (const std::string name : {"/usr/share/texlive/texmf-dist/fonts/tfm/public/cm/cmr10", "../../cmr10",
+                                    "a/../cmr10", "sub/../../x", "/dev/stdin", ".."}) {
+        SCOPED_TRACE(name);
+        CheckedRun run(onePage(DviWriter().fntdef(0, name).b.u1(171).u1('A')));
+        run.go({});
+        EXPECT_EQ(run.r.exitCode, 200) << run.r.out;
+        EXPECT_TRUE(endsWith(run.r.out, "\nCan not find font metrics " + name +
+                                            ": the name is not a plain file name.\n"))
+            << run.r.out;
+        EXPECT_EQ(run.file("out.log").find("Font metrics"), std::string::npos);
+    }
+    CheckedRun missing(onePage(DviWriter().fntdef(0, "mvxnosuchfontzz").b.u1(171).u1('A')));
+    missing.go({}, {"MKTEXTFM=1"});
+    EXPECT_EQ(missing.r.exitCode, 200) << missing.r.out;
+    EXPECT_EQ(missing.files(), (std::set<std::string>{"in.dvi", "out.log", "out.svg"}));
+}
+
+// A page number that no page carries: the files are written as for any run,
+// and the run says so and ends with its own code.
+TEST(Safety, APageNumberNoPageCarriesIsReported) {
+    CheckedRun run(realDvi("hello"));
+    run.go({"-p", "9"});
+    EXPECT_EQ(run.r.exitCode, 104) << run.r.out;
+    EXPECT_TRUE(endsWith(run.r.out, "SVG Fonts:\n\nNo page carries the number 9.\n")) << run.r.out;
+    EXPECT_TRUE(wellFormed(run.dir.file("out.svg")));
+    EXPECT_TRUE(wellFormed(run.dir.file("fonts.svg")));
+    EXPECT_TRUE(endsWith(run.file("out.log"), "\ndvipagefontfree: 0\n"));
+}
+
+// Pages that select fonts the postamble does not define, or end without
+// eop, still give a well-formed document.
+TEST(Safety, MalformedPagesGiveWellFormedDocuments) {
+    struct Case {
+        const char* what;
+        std::string dvi;
+    };
+    DviWriter twoPages;
+    twoPages.pre("two").bop(1).fntdef(0, "cmr10").b.u1(171).u1('A');
+    twoPages.bop(1).b.u1(171).u1('B');  // the first page has no eop
+    twoPages.eop().post().fntdef(0, "cmr10").postpost();
+    const Case cases[] = {
+        {"a font the postamble does not define",
+         onePage(DviWriter().fntdef(5, "cmr10").b.u1(176).u1('A'), {{0, "cmr10"}})},
+        {"no eop before the postamble", onePage(DviWriter().fntdef(0, "cmr10").b.u1(171).u1('A'), {{0, "cmr10"}}, false)},
+        {"no eop before the next page", twoPages.str()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CheckedRun run(c.dvi);
+        run.go({});
+        EXPECT_EQ(run.r.exitCode, 0) << run.r.out;
+        std::string why;
+        EXPECT_TRUE(wellFormed(run.dir.file("out.svg"), &why)) << why << run.file("out.svg");
+    }
+}
+
+// Real documents with bytes changed at random: every run whose pages ended
+// wrote a well-formed document. The font map has no entries, so no
+// Ghostscript runs and such runs end with 0, 63 or 104.
+TEST(Safety, MutatedDocumentsStayWellFormed) {
+    TempDir cfg;
+    for (const char* f : {"tarnevik.ps", "tarnevik.enc"}) writeFile(cfg.file(f), readFile(kConfigDir + "/" + f));
+    writeFile(cfg.file("morvex.map"), "% no fonts\n");
+    std::mt19937 rng(20261210);
+    int checked = 0;
+    for (const char* name : {"hello", "multi", "textruns"}) {
+        const std::string original = realDvi(name);
+        for (int i = 0; i < 60; ++i) {
+            std::string dvi = original;
+            const int changes = 1 + static_cast<int>(rng() % 4);
+            for (int k = 0; k < changes; ++k) dvi[rng() % dvi.size()] = static_cast<char>(rng() % 256);
+            CheckedRun run(dvi);
+            run.go({}, {}, Limits(), nullptr, cfg.path);
+            const int code = run.r.exitCode;
+            if (code != 0 && code != 63 && code != 104) continue;
+            ++checked;
+            std::string why;
+            EXPECT_TRUE(wellFormed(run.dir.file("out.svg"), &why)) << name << " mutation " << i << ": " << why;
+        }
+    }
+    EXPECT_GT(checked, 40);
+}
+
+// A page of 100 kB of characters in one line: the trace stops at its bound
+// with one line that says so.
+TEST(Safety, TheTraceOfOneRunIsBounded) {
+    Bytes cmds = DviWriter().fntdef(0, "cmr10").b.u1(171);
+    cmds.repeat('a', 100000);
+    const std::string dvi = onePage(cmds, {{0, "cmr10"}});
+    CheckedRun run(dvi);
+    run.go({});
+    EXPECT_EQ(run.r.exitCode, 0) << run.r.out;
+    const std::string log = run.file("out.log");
+    const uint64_t limit = 64 * static_cast<uint64_t>(dvi.size()) + (16u << 20);
+    EXPECT_LE(log.size(), limit + 200);
+    EXPECT_TRUE(endsWith(log, "\n#### trace cut: the log reached " + std::to_string(limit) +
+                                  " bytes, its limit for this DVI file\n"));
+    EXPECT_TRUE(wellFormed(run.dir.file("out.svg")));
+}
+
+// 100,000 definitions of one font: one lookup, the same trace each time,
+// and memory that does not grow with them.
+TEST(Safety, RepeatedFontDefinitionsCostNoLookupAndNoMemory) {
+    DviWriter defs;
+    for (int i = 0; i < 100000; ++i) defs.fntdef(0, "cmr10");
+    CheckedRun run(onePage(defs.b));
+    run.go({"-p", "2"});
+    EXPECT_EQ(run.r.exitCode, 104) << run.r.out.substr(0, 2000);
+    EXPECT_LT(run.r.maxRssKiB, 64 * 1024);
+    const std::string log = run.file("out.log");
+    EXPECT_EQ(count(log, "\nFont metrics cmr10: "), 100000u);
+    // Every definition traces the same sections.
+    EXPECT_EQ(count(log, "WIDTHS SECTION (nw)\n"), 100000u);
+}
+
+// The DVI comment reaches the terminal with its control bytes shown, and
+// any fonts path gives a well-formed document and a valid url.
+TEST(Safety, TerminalAndMarkupEscapes) {
+    CheckedRun comment(onePage(Bytes(), {}, true, "\x1b[31mred\x07"));
+    comment.go({"-p", "1"});
+    EXPECT_NE(comment.r.out.find("'\\x1B[31mred\\x07'\n"), std::string::npos) << comment.r.out;
+    EXPECT_EQ(comment.r.out.find('\x1b'), std::string::npos);
+
+    const std::pair<std::string, std::string> names[] = {
+        {"a]]>b.svg", "a%5D%5D%3Eb.svg"}, {"x)y.svg", "x%29y.svg"}, {"q'\"z.svg", "q%27%22z.svg"},
+        {"sp ace.svg", "sp%20ace.svg"},   {"h#a%s.svg", "h%23a%25s.svg"}, {"fonts.svg", "fonts.svg"},
+    };
+    for (const auto& [name, url] : names) {
+        SCOPED_TRACE(name);
+        CheckedRun run(hiPage());
+        run.go({"-f", name});
+        EXPECT_EQ(run.r.exitCode, 0) << run.r.out;
+        std::string why;
+        EXPECT_TRUE(wellFormed(run.dir.file("out.svg"), &why)) << why;
+        EXPECT_NE(run.file("out.svg").find("src:url(" + url + "#cmr10)}"), std::string::npos);
+        EXPECT_NE(run.file(name).find("<font id=\"cmr10\""), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace morvex::testing
