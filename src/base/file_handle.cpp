@@ -28,6 +28,27 @@ FileHandle openRegularFile(const std::string& path, OpenFailure& failure) {
     return FileHandle(f);
 }
 
+std::optional<std::string> readWholeFile(const std::string& path, size_t limit) {
+    FileHandle f = openFile(path.c_str(), "rb");
+    if (!f) return std::nullopt;
+    std::string text;
+    char buf[65536];
+    size_t got;
+    while ((got = std::fread(buf, 1, sizeof buf, f.get())) > 0) {
+        text.append(buf, got);
+        if (text.size() > limit) return std::nullopt;
+    }
+    if (std::ferror(f.get())) return std::nullopt;
+    return text;
+}
+
+bool writeWholeFile(const std::string& path, const std::string& text) {
+    FileHandle f = openFile(path.c_str(), "wb");
+    if (!f) return false;
+    std::fwrite(text.data(), 1, text.size(), f.get());
+    return closeChecked(f);
+}
+
 bool closeChecked(FileHandle& f) {
     if (!f) return true;
     bool ok = std::fflush(f.get()) == 0 && !std::ferror(f.get());

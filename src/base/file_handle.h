@@ -3,6 +3,7 @@
 // written with the printf family, so the streams stay FILE*.
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace morvex {
@@ -27,6 +28,13 @@ enum class OpenFailure { None, Missing, NotRegular };
 // Opens a file for reading only when it is a regular file. The open does not
 // block, so a named pipe without a writer is refused rather than waited on.
 FileHandle openRegularFile(const std::string& path, OpenFailure& failure);
+
+// The whole contents of a file; none when it cannot be read or is larger
+// than limit bytes.
+std::optional<std::string> readWholeFile(const std::string& path, size_t limit = 64u << 20);
+
+// Writes text as the whole contents of path; false when it could not.
+bool writeWholeFile(const std::string& path, const std::string& text);
 
 // Closes the stream; false when a write to it or the close failed (a full
 // disk, a lost device), so that an output cut short is not taken for whole.

@@ -117,6 +117,8 @@ int run(Document& document, FileHandle dvi, FileHandle log, const Settings& sett
     fontSettings.fontsPath = settings.fontsPath;
     fontSettings.limits.parallel = processorCount();
     fontSettings.limits.timeLimit = settings.gsTimeLimit;
+    fontSettings.cache = settings.cache;
+    fontSettings.cacheDir = settings.cacheDir;
     int fontsResult = 0;
     {
         InterruptGuard guard;

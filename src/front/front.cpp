@@ -41,12 +41,13 @@ struct OptionResult {
 OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* out) {
     // The two long options of old keep their return values; the later
     // ones take values that no short option has.
-    enum : int { kOptPaths = 256, kOptGsTimeLimit };
+    enum : int { kOptPaths = 256, kOptGsTimeLimit, kOptCache };
     static const struct option longOptions[] = {
         {"version", no_argument, nullptr, 0},
         {"help", no_argument, nullptr, 1},
         {"paths", no_argument, nullptr, kOptPaths},
         {"gs-time-limit", required_argument, nullptr, kOptGsTimeLimit},
+        {"cache", optional_argument, nullptr, kOptCache},
         {nullptr, 0, nullptr, 0},
     };
     optind = 0;  // full re-initialisation, so a second run in one process starts afresh
@@ -80,6 +81,10 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
                 break;
             case kOptPaths:
                 settings.paths = true;
+                break;
+            case kOptCache:
+                settings.cache = true;
+                if (optarg != nullptr) settings.cacheDir = std::string(optarg);
                 break;
             case kOptGsTimeLimit: {
                 const std::string text = optarg;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace morvex {
@@ -35,6 +36,8 @@ struct Settings {
     int32_t selectedPage = 1;
     int gsTimeLimit = 60;  // seconds for one Ghostscript run
     bool paths = false;    // the self-contained document with glyphs as paths
+    bool cache = false;    // glyphs kept between runs
+    std::optional<std::string> cacheDir;  // where; none: the user's cache directory
 };
 
 // atoi's reading of a page number (blanks, a sign, digits up to the first

@@ -46,17 +46,10 @@ std::optional<EncodingVector> parseEncodingVector(const std::string& text) {
 }
 
 std::optional<EncodingVector> readEncodingVector(const std::string& path) {
-    FileHandle f = openFile(path.c_str(), "rb");
-    if (!f) return std::nullopt;
-    std::string text;
-    char buf[8192];
-    size_t got;
     // Encoding files are a few kilobytes; a bound keeps a hostile one small.
-    while ((got = std::fread(buf, 1, sizeof buf, f.get())) > 0) {
-        text.append(buf, got);
-        if (text.size() > (1u << 20)) return std::nullopt;
-    }
-    return parseEncodingVector(text);
+    std::optional<std::string> text = readWholeFile(path, 1u << 20);
+    if (!text) return std::nullopt;
+    return parseEncodingVector(*text);
 }
 
 }  // namespace morvex

@@ -16,6 +16,7 @@
 #include "svg/psmap.h"
 #include "svg/encoding_file.h"
 #include "svg/generated_font.h"
+#include "svg/glyph_cache.h"
 #include "svg/ghostscript.h"
 #include "svg/svgfontextract.h"
 
@@ -68,12 +69,9 @@ constexpr const char* kMapHint =
 void traceMissingGlyphs(const std::string& generated, const std::string& encVectorPath,
                         const std::bitset<256>& codes, std::FILE* log) {
     std::optional<EncodingVector> names = readEncodingVector(encVectorPath);
-    FileHandle f = openFile(generated.c_str(), "rb");
-    if (!names || !f) return;
-    std::string text;
-    char buf[65536];
-    size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, f.get())) > 0) text.append(buf, got);
+    std::optional<std::string> generatedText = readWholeFile(generated);
+    if (!names || !generatedText) return;
+    const std::string& text = *generatedText;
     size_t at = 0;
     for (size_t code = 0; code < 256; ++code) {
         if (!codes[code]) continue;
@@ -92,6 +90,76 @@ void traceMissingGlyphs(const std::string& generated, const std::string& encVect
 }  // namespace
 
 namespace {
+
+// A font the glyph cache does not hold.
+struct CacheMiss {
+    size_t font;  // its place in the fonts
+    std::string name;
+    MapEntry entry;
+    FontFiles files;
+    std::bitset<256> codes;
+    GlyphKey key;
+};
+
+// Extracts every code of the fonts missing from the cache in one
+// Ghostscript run, keeps each whole font in the cache and leaves in work
+// the generated font of the codes the page uses, as a run without the
+// cache would have made it. The messages of all fonts are shown first.
+int extractForCache(const std::vector<CacheMiss>& misses, const ConfigFiles& config, const std::string& work,
+                    GlyphCache& cache, const GsLimits& limits, std::FILE* log, std::FILE* out,
+                    std::vector<std::unique_ptr<MemoryStream>>& said, size_t& shown) {
+    WorkDir jobs;
+    if (!jobs.create()) {
+        std::fputs("\nCan not create a private directory for the generated SVG fonts.\n", out);
+        return 0;
+    }
+    std::string all = "[";
+    for (int c = 0; c < 256; ++c) all += " " + std::to_string(c);
+    all += " ]";
+    std::string list = "[\n";
+    std::vector<std::string> reads, names;
+    for (const CacheMiss& m : misses) {
+        list += "<< /FONTFILE " + postScriptString(m.files.type1Path) + " /THEFONT /" + m.entry.fntDvi +
+                " /SYMBOLS " + all + " /FONTOUT " + postScriptString(m.name);
+        reads.push_back(m.files.type1Path);
+        if (!m.files.encVectorPath.empty()) {
+            list += " /ENCVECFILE " + postScriptString(m.files.encVectorPath);
+            reads.push_back(m.files.encVectorPath);
+        }
+        if (!m.entry.slant.empty()) list += " /SLANT " + m.entry.slant;
+        if (!m.entry.extend.empty()) list += " /EXTEND " + m.entry.extend;
+        list += " >>\n";
+        names.push_back(m.name);
+    }
+    list += "]\n";
+    const std::string jobsPath = jobs.path + "/jobs.ps";
+    if (!writeWholeFile(jobsPath, list)) {
+        std::fputs("\nCan not write the list of fonts for Ghostscript.\n", out);
+        return 0;
+    }
+    GsRun run{batchCommand(jobsPath, reads, names, config), work};
+    std::fprintf(log, "\n%s", run.command.line.c_str());
+    for (; shown < said.size(); ++shown) std::fputs(said[shown]->text().c_str(), out);
+    return runGhostscript({run}, limits, [&](size_t, const GsOutcome& outcome) {
+        std::fwrite(outcome.out.data(), 1, outcome.out.size(), out);
+        std::fflush(out);
+        std::fwrite(outcome.err.data(), 1, outcome.err.size(), stderr);
+        for (const CacheMiss& m : misses) {
+            const std::string generated = work + "/" + m.name;
+            std::optional<std::string> whole = readWholeFile(generated);
+            std::optional<std::string> part = whole ? fontForCodes(*whole, m.codes) : std::nullopt;
+            if (part && writeWholeFile(generated, *part)) {
+                cache.store(m.key, *whole);
+                if (!m.files.encVectorPath.empty())
+                    traceMissingGlyphs(generated, m.files.encVectorPath, m.codes, log);
+                continue;
+            }
+            std::fprintf(out, "\nGhostscript failed on font %s (%s).\n", m.name.c_str(),
+                         outcome.succeeded() ? "no glyphs written" : outcome.failure(limits.timeLimit).c_str());
+            std::remove(generated.c_str());
+        }
+    });
+}
 
 // The glyphs of the fonts into generated SVG fonts in work, which it
 // creates: the map lookups and their trace in font order, the Ghostscript
@@ -139,6 +207,10 @@ int extractGlyphs(const FontBuildSettings& settings, const std::vector<FontUse>&
     std::vector<std::bitset<256>> codesOfRun;
     bool missing = false;
     std::string missingName;
+    std::optional<GlyphCache> cache;
+    if (settings.cache) cache.emplace(settings.cacheDir, out);
+    std::vector<CacheMiss> misses;
+    size_t shownBefore = 0;
     for (size_t i = 0; i < fonts.size() && !missing; ++i) {
         const FontUse& font = fonts[i];
         said.push_back(std::make_unique<MemoryStream>());
@@ -166,6 +238,25 @@ int extractGlyphs(const FontBuildSettings& settings, const std::vector<FontUse>&
             missingName = font.name;
             break;
         }
+        if (cache) {
+            std::optional<FontFiles> files = findFontFiles(font.name, *entry, log, msg);
+            if (!files) continue;
+            GlyphKey key = glyphKey(font.name, entry->fntDvi, files->type1Path, files->encVectorPath, entry->slant,
+                                    entry->extend, config.psPath, config.encPath);
+            std::optional<std::string> whole = cache->find(key);
+            std::optional<std::string> part = whole ? fontForCodes(*whole, used) : std::nullopt;
+            if (part && writeWholeFile(work.path + "/" + font.name, *part)) {
+                std::fprintf(log, "cache: glyphs of %s from %s\n", font.name.c_str(), key.file.c_str());
+                continue;
+            }
+            if (cache->usable())
+                std::fprintf(log, "cache: glyphs of %s from Ghostscript, kept as %s\n", font.name.c_str(),
+                             key.file.c_str());
+            else
+                std::fprintf(log, "cache: glyphs of %s from Ghostscript\n", font.name.c_str());
+            misses.push_back({i, font.name, *entry, *files, used, key});
+            continue;
+        }
         std::optional<FontExtraction> x = svgfontextract(font.name, *entry, symbols, config, work.path, log, msg);
         if (x) {
             extractions.push_back(std::move(*x));
@@ -173,10 +264,15 @@ int extractGlyphs(const FontBuildSettings& settings, const std::vector<FontUse>&
             codesOfRun.push_back(used);
         }
     }
+    if (!misses.empty()) {
+        // The fonts missing from the cache, every code of each, in one run.
+        int sig = extractForCache(misses, config, work.path, *cache, settings.limits, log, out, said, shownBefore);
+        if (sig != 0) return kSvgFontInterrupted;
+    }
 
     std::vector<GsRun> runs;
     for (const auto& x : extractions) runs.push_back(x.run);
-    size_t shown = 0;  // fonts whose messages are out
+    size_t shown = shownBefore;  // fonts whose messages are out
     const auto showUpTo = [&](size_t end) {
         for (; shown < end && shown < said.size(); ++shown) std::fputs(said[shown]->text().c_str(), out);
     };
@@ -230,16 +326,13 @@ int svgfontoutlines(const FontBuildSettings& settings, const std::vector<FontUse
     for (const FontUse& font : fonts) {
         if (outlines.count(font.name) != 0) continue;
         const std::string generated = work.path + "/" + font.name;
-        FileHandle g = svgFontNameSafe(font.name) ? openFile(generated.c_str(), "rb") : nullptr;
-        if (!g) {
+        std::optional<std::string> text =
+            svgFontNameSafe(font.name) ? readWholeFile(generated) : std::nullopt;
+        if (!text) {
             std::fprintf(out, "\nCan not open generated SVG font %s.\n", printable(font.name).c_str());
             return 5;
         }
-        std::string text;
-        char buf[65536];
-        size_t got;
-        while ((got = std::fread(buf, 1, sizeof buf, g.get())) > 0) text.append(buf, got);
-        outlines[font.name] = parseGeneratedFont(text, codes[font.name]);
+        outlines[font.name] = parseGeneratedFont(*text, codes[font.name]);
     }
     std::fputc('\n', out);
     return 0;

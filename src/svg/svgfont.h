@@ -3,6 +3,7 @@
 // the font map, the glyphs extracted by Ghostscript, and the assembled file.
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ struct FontBuildSettings {
     std::string fontsPath;
     std::string encodingName = "TeXUTF8Encoding";
     GsLimits limits;
+    // The glyph cache: off, or on with its directory (none: the default).
+    bool cache = false;
+    std::optional<std::string> cacheDir;
 };
 
 // svgfontbuild's result when a signal ended the Ghostscript runs; the

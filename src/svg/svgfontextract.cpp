@@ -102,9 +102,8 @@ std::optional<std::string> findFile(const std::string& name, kpse_file_format_ty
 
 }  // namespace
 
-std::optional<FontExtraction> svgfontextract(const std::string& name, const MapEntry& entry,
-                                             const std::string& symbols, const ConfigFiles& config,
-                                             const std::string& workDir, std::FILE* log, std::FILE* out) {
+std::optional<FontFiles> findFontFiles(const std::string& name, const MapEntry& entry, std::FILE* log,
+                                       std::FILE* out) {
     // The name becomes a file name in workDir and Ghostscript's output
     // name: anything that could leave that directory is refused.
     if (!svgFontNameSafe(name)) {
@@ -118,9 +117,8 @@ std::optional<FontExtraction> svgfontextract(const std::string& name, const MapE
         std::fputs("\nCan not find PFB font.\n", out);
         return std::nullopt;
     }
-    FontExtraction x;
-    x.name = name;
-    x.files.type1Path = *type1;
+    FontFiles files;
+    files.type1Path = *type1;
     if (!entry.encFile.empty()) {
         std::optional<std::string> enc =
             plainFileName(entry.encFile) ? findFile(entry.encFile, kpse_enc_format) : std::nullopt;
@@ -128,16 +126,60 @@ std::optional<FontExtraction> svgfontextract(const std::string& name, const MapE
             std::fprintf(out, "\nCan not find encoding file %s.\n", printable(entry.encFile).c_str());
             return std::nullopt;
         }
-        x.files.encVectorPath = *enc;
+        files.encVectorPath = *enc;
     }
-    std::fprintf(log, "== %s %s\n", entry.fntPfb.c_str(), x.files.type1Path.c_str());
-    if (!x.files.encVectorPath.empty())
-        std::fprintf(log, "== %s %s\n", entry.encFile.c_str(), x.files.encVectorPath.c_str());
+    std::fprintf(log, "== %s %s\n", entry.fntPfb.c_str(), files.type1Path.c_str());
+    if (!files.encVectorPath.empty())
+        std::fprintf(log, "== %s %s\n", entry.encFile.c_str(), files.encVectorPath.c_str());
+    return files;
+}
 
+std::optional<FontExtraction> svgfontextract(const std::string& name, const MapEntry& entry,
+                                             const std::string& symbols, const ConfigFiles& config,
+                                             const std::string& workDir, std::FILE* log, std::FILE* out) {
+    std::optional<FontFiles> files = findFontFiles(name, entry, log, out);
+    if (!files) return std::nullopt;
+    FontExtraction x;
+    x.name = name;
+    x.files = *files;
     x.run.command = ghostscriptCommand(x.files, entry, symbols, name, config);
     x.run.workDir = workDir;
     std::fprintf(log, "\n%s", x.run.command.line.c_str());
     return x;
+}
+
+std::string postScriptString(const std::string& bytes) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string s = "<";
+    for (unsigned char c : bytes) {
+        s += kHex[c >> 4];
+        s += kHex[c & 15];
+    }
+    return s + ">";
+}
+
+GsCommand batchCommand(const std::string& jobsPath, const std::vector<std::string>& readPaths,
+                       const std::vector<std::string>& fontNames, const ConfigFiles& config) {
+    std::vector<std::pair<std::string, std::string>> words = {
+        {"gs", ""},      {"-q", ""},       {"-dNODISPLAY", ""}, {"-dBATCH", ""}, {"-dNOPAUSE", ""},
+        {"-dQUIT", ""},  {"-dSAFER", ""},  {"--permit-file-read=", jobsPath},
+        {"--permit-file-read=", config.encPath},
+    };
+    for (const auto& p : readPaths) words.push_back({"--permit-file-read=", p});
+    for (const auto& n : fontNames) words.push_back({"--permit-file-write=", n});
+    words.push_back({"-sJOBS=", jobsPath});
+    words.push_back({"-dENCODING=", "/" + config.encodingName});
+    words.push_back({"-sENCFILE=", config.encPath});
+    GsCommand cmd;
+    for (const auto& [option, value] : words) {
+        cmd.argv.push_back(option + value);
+        if (!cmd.line.empty()) cmd.line += ' ';
+        cmd.line += option;
+        cmd.line += value.empty() ? "" : "\"" + value + "\"";
+    }
+    cmd.argv.push_back(config.psPath);
+    cmd.line += " " + config.psPath;
+    return cmd;
 }
 
 }  // namespace morvex

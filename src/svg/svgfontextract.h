@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "svg/ghostscript.h"
 #include "svg/psmap.h"
@@ -33,6 +34,13 @@ struct FontFiles {
 GsCommand ghostscriptCommand(const FontFiles& files, const MapEntry& entry, const std::string& symbols,
                              const std::string& fontName, const ConfigFiles& config);
 
+// Finds the font's Type 1 file and, for a font the map re-encodes, its
+// encoding file, through kpathsea, and traces them. A font whose name
+// cannot be a file name, or whose files are not found, is reported on out
+// and gets none.
+std::optional<FontFiles> findFontFiles(const std::string& name, const MapEntry& entry, std::FILE* log,
+                                       std::FILE* out);
+
 // One font's extraction, ready to run in workDir.
 struct FontExtraction {
     std::string name;  // the font's name, the generated font's file name
@@ -40,11 +48,18 @@ struct FontExtraction {
     GsRun run;
 };
 
-// Finds the font's files through kpathsea and traces them and the command.
-// A font whose name cannot be a file name, or whose files are not found, is
-// reported on out and gets no run.
+// The extraction of one font's used codes: its files found, its command
+// built, both traced. None when the font cannot be extracted.
 std::optional<FontExtraction> svgfontextract(const std::string& name, const MapEntry& entry,
                                              const std::string& symbols, const ConfigFiles& config,
                                              const std::string& workDir, std::FILE* log, std::FILE* out);
+
+// The command that extracts every code of several fonts in one run: the
+// job file lists them, each writing the font of its name in workDir.
+GsCommand batchCommand(const std::string& jobsPath, const std::vector<std::string>& readPaths,
+                       const std::vector<std::string>& fontNames, const ConfigFiles& config);
+
+// A PostScript string of any bytes, in hexadecimal.
+std::string postScriptString(const std::string& bytes);
 
 }  // namespace morvex
