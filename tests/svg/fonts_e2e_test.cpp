@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <map>
 #include <regex>
@@ -190,6 +191,43 @@ TEST(FontFailures, ExitCodesAndNothingLeftBehind) {
         if (c.fontsFile) want.insert("fonts.svg");
         EXPECT_EQ(filesIn(dir.path), want);
     }
+}
+
+// The fonts of a page are extracted side by side, yet what Ghostscript
+// prints for each stands in font order, after its own mark, as one run
+// after the other would show it. A stand-in on PATH makes the first font
+// the slowest, prints a line, notes when it starts and ends, then runs
+// the real Ghostscript.
+TEST(FontPagesSideBySide, GhostscriptOutputStaysInFontOrder) {
+    TempDir bin, dir;
+    const std::string events = bin.file("events");
+    writeFile(bin.file("gs"),
+              "#!/bin/sh\nfor a in \"$@\"; do case $a in -sFONTOUT=*) font=${a#-sFONTOUT=};; esac; done\n"
+              "echo \"start $font\" >> " + events + "\n"
+              "case $font in cmr10) sleep 1;; cmbx10) sleep 0.5;; esac\n"
+              "echo \"end $font\" >> " + events + "\n"
+              "echo \"gs says $font\"\nexec /usr/bin/gs \"$@\"\n");
+    chmod(bin.file("gs").c_str(), 0755);
+    testing::DviWriter w;
+    w.pre("three").bop(1).fntdef(0, "cmr10").fntdef(1, "cmbx10").fntdef(2, "cmti10");
+    w.b.u1(171).u1('A').u1(172).u1('B').u1(173).u1('C');
+    w.eop().post().fntdef(0, "cmr10").fntdef(1, "cmbx10").fntdef(2, "cmti10").postpost();
+    writeFile(dir.file("in.dvi"), w.str());
+    auto r = runProcess({"env", "PATH=" + bin.path + ":" + std::getenv("PATH"), kBinary, "-c", kConfigDir, "in.dvi"},
+                        dir.path);
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("SVG Fonts:*gs says cmr10\n*gs says cmbx10\n*gs says cmti10\n\nOpening file: fonts.svg (w).\n"
+                         "SVG Fonts:***\n"),
+              std::string::npos)
+        << r.out;
+    const std::string e = readFile(events);
+    EXPECT_LT(e.find("start cmbx10"), e.find("end cmr10")) << e;
+    const std::string log = readFile(dir.file("out.log"));
+    EXPECT_LT(log.find("\nFnt:0\n"), log.find("\nFnt:1\n"));
+    EXPECT_LT(log.find("\nFnt:1\n"), log.find("\nFnt:2\n"));
+    const std::string fonts = readFile(dir.file("fonts.svg"));
+    EXPECT_LT(fonts.find("<font id=\"cmr10\""), fonts.find("<font id=\"cmbx10\""));
+    EXPECT_LT(fonts.find("<font id=\"cmbx10\""), fonts.find("<font id=\"cmti10\""));
 }
 
 }  // namespace
