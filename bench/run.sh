@@ -6,7 +6,9 @@
 #   2. the time per font spent in Ghostscript against a bare Ghostscript
 #      start (gs -q -dNODISPLAY -dBATCH): a page that sets one word in each
 #      of FONTS fonts is converted with its fonts and without (no page
-#      selected), the difference divided by FONTS.
+#      selected), the difference divided by FONTS;
+#   3. the fonts of real LaTeX pages (bench/fonts.sh): the default mode, and
+#      --cache cold and warm, against a bare Ghostscript start.
 # Prints the ratios.
 #
 # Usage: sh bench/run.sh [PARAGRAPHS]   (default 24000, about 1000 pages)
@@ -71,3 +73,6 @@ awk -v w="$with" -v wo="$without" -v b="$bare" -v n="$nfonts" 'BEGIN {
     printf "Ghostscript per font: %.4f s; bare gs start: %.4f s\n", per, b;
     if (b > 0) printf "ratio Ghostscript per font / bare gs start: %.2f\n", per / b;
 }'
+
+echo "== 3. the fonts of real LaTeX pages: side by side, cold and warm cache"
+sh "$root/bench/fonts.sh" "$build"
