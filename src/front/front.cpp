@@ -28,8 +28,9 @@ void printUsage(std::FILE* out) { std::fprintf(out, kUsage, kDefaultConfigDir); 
 
 void printVersion(std::FILE* out) {
     std::fprintf(out, "MORVEX version %s\n", kMorvexVersion);
-    std::fprintf(out, "Converts one page of a TeX DVI file to SVG text with SVG fonts.\n");
-    std::fprintf(out, "Font metrics through kpathsea, glyph outlines through Ghostscript.\n");
+    // The usage text lists the options of old; these two lines name the rest.
+    std::fprintf(out, "Converts one page of a TeX DVI file to SVG: text with SVG fonts, or with --paths glyphs as paths.\n");
+    std::fprintf(out, "Also --cache[=DIR] keeps glyphs between runs, --gs-time-limit=SECONDS bounds Ghostscript.\n");
 }
 
 // What readoptions decided: go on with the run, or end it with a code.
