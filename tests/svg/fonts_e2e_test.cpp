@@ -1,7 +1,8 @@
-// The SVG fonts file of real pages made by plain tex, with the real font
-// map, kpathsea, Type 1 fonts and Ghostscript: one font per font of the
-// page, one glyph per code it sets, outlines and TFM advances, a glyph for
-// every character of the document's text, and nothing else left behind.
+// The SVG fonts file of real pages made by plain tex and latex, with the
+// real font map, kpathsea, Type 1 fonts and Ghostscript: one font per font
+// of the page, one glyph per code it sets, outlines and TFM advances, a
+// glyph for every character of the document's text, and nothing else left
+// behind.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -12,6 +13,7 @@
 #include <set>
 #include <string>
 
+#include "document_text.h"
 #include "fonts_parse.h"
 #include "support/bytes.h"
 #include "support/process.h"
@@ -20,6 +22,7 @@
 namespace morvex {
 namespace {
 
+using testing::documentChars;
 using testing::filesIn;
 using testing::readFile;
 using testing::runProcess;
@@ -29,53 +32,6 @@ using testing::writeFile;
 const std::string kBinary = MORVEX_BINARY;
 const std::string kDviDir = MORVEX_TEST_DVI_DIR;
 const std::string kConfigDir = MORVEX_TEST_CONFIG_DIR;
-
-// The code whose document text starts text at i; advances i.
-int nextCode(const std::string& text, size_t& i) {
-    static const std::map<std::string, int> codeOf = [] {
-        std::map<std::string, int> m;
-        for (int c = 0; c < 256; ++c) m[convCode(static_cast<unsigned char>(c))] = c;
-        return m;
-    }();
-    for (size_t n = 1; n <= 5 && i + n <= text.size(); ++n) {
-        auto it = codeOf.find(text.substr(i, n));
-        if (it != codeOf.end()) {
-            i += n;
-            return it->second;
-        }
-    }
-    return -1;
-}
-
-struct DocChar {
-    std::string font;
-    int code;
-};
-
-// The characters of the document's runs with the font of their span.
-std::vector<DocChar> documentChars(const std::string& svg) {
-    std::map<std::string, std::string> entityFont;
-    static const std::regex kEntity(R"re(<!ENTITY (st[0-9]+) "font-family:([^;"]+);)re");
-    for (std::sregex_iterator it(svg.begin(), svg.end(), kEntity), end; it != end; ++it)
-        entityFont[(*it)[1]] = (*it)[2];
-    std::vector<DocChar> chars;
-    static const std::regex kTspan(R"re(<tspan style="&(st[0-9]+);">|<tspan x="[^"]*" y="[^"]*">([^<]*)</tspan>)re");
-    std::string font;
-    for (std::sregex_iterator it(svg.begin(), svg.end(), kTspan), end; it != end; ++it) {
-        if ((*it)[1].matched) {
-            font = entityFont[(*it)[1]];
-            continue;
-        }
-        const std::string text = (*it)[2];
-        for (size_t i = 0; i < text.size();) {
-            int code = nextCode(text, i);
-            EXPECT_GE(code, 0) << "undecodable text " << text;
-            if (code < 0) break;
-            chars.push_back({font, code});
-        }
-    }
-    return chars;
-}
 
 struct PageCase {
     const char* file;
@@ -154,7 +110,8 @@ TEST_P(FontPages, OneGlyphPerCodeOfThePageWithItsOutlineAndAdvance) {
 
 INSTANTIATE_TEST_SUITE_P(RealPages, FontPages,
                          ::testing::Values(PageCase{"hello", 1}, PageCase{"multi", 1}, PageCase{"multi", 2},
-                                           PageCase{"multi", 3}, PageCase{"multi", 4}),
+                                           PageCase{"multi", 3}, PageCase{"multi", 4}, PageCase{"longspecial", 1},
+                                           PageCase{"longspecial", 2}),
                          [](const auto& info) {
                              return std::string(info.param.file) + "_page" + std::to_string(info.param.page);
                          });

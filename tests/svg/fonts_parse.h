@@ -6,6 +6,7 @@
 #include <map>
 #include <regex>
 #include <set>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -117,11 +118,11 @@ inline std::map<int, double> tfmWidths(const std::string& fontName) {
     return widths;
 }
 
-// The codes that each font (by name) sets or puts on the pages numbered
-// page, as dvitype lists them.
-inline std::map<std::string, std::set<int>> dvitypeCodesByFont(const std::string& dviPath, int page) {
+// The characters that the pages numbered page set or put, in order, each
+// with the name of its font, as dvitype lists them.
+inline std::vector<std::pair<std::string, int>> dvitypePageChars(const std::string& dviPath, int page) {
     auto r = runProcess({"dvitype", "-output-level=4", dviPath}, "/");
-    std::map<std::string, std::set<int>> byFont;
+    std::vector<std::pair<std::string, int>> chars;
     static const std::regex kPage(R"(beginning of page (-?[0-9]+))");
     static const std::regex kFont(R"(current font is (\S+))");
     static const std::regex kChar(R"(^[0-9]+: (setchar|set1 |put1 )([0-9]+))");
@@ -139,9 +140,17 @@ inline std::map<std::string, std::set<int>> dvitypeCodesByFont(const std::string
         } else if (std::regex_search(line, m, kFont)) {
             font = m[1].str();
         } else if (current == page && std::regex_search(line, m, kChar)) {
-            byFont[font].insert(std::atoi(m[2].str().c_str()));
+            chars.emplace_back(font, std::atoi(m[2].str().c_str()));
         }
     }
+    return chars;
+}
+
+// The codes that each font (by name) sets or puts on the pages numbered
+// page, as dvitype lists them.
+inline std::map<std::string, std::set<int>> dvitypeCodesByFont(const std::string& dviPath, int page) {
+    std::map<std::string, std::set<int>> byFont;
+    for (const auto& [font, code] : dvitypePageChars(dviPath, page)) byFont[font].insert(code);
     return byFont;
 }
 

@@ -137,21 +137,32 @@ struct NamedGlyph {
     std::vector<PathOp> path;
 };
 
-inline std::vector<NamedGlyph> drawByName(const std::string& dir, const std::string& pfb,
-                                          const std::vector<std::string>& names) {
-    const std::string pfa = dir + "/byname.pfa";
-    auto conv = runProcess({"t1ascii", pfb, pfa}, dir);
-    std::smatch m;
-    const std::string pfaText = readFile(pfa);
-    if (conv.exitCode != 0 || !std::regex_search(pfaText, m, std::regex(R"(/FontName\s*/([^\s/{}\[\]()<>]+))")))
-        return {};
-    std::string list;
-    for (const auto& n : names) list += "/" + n + " ";
-    const std::string prog = "(" + pfa + ") run /F FontDirectory /" + m[1].str() + R"( get def
+// A Type 1 file and the glyph names to draw from it.
+struct NamesInFont {
+    std::string pfb;
+    std::vector<std::string> names;
+};
+
+// The glyphs of several fonts drawn in one Ghostscript run, in the order
+// asked for; empty when a font could not be read.
+inline std::vector<std::vector<NamedGlyph>> drawByNameInFonts(const std::string& dir,
+                                                              const std::vector<NamesInFont>& fonts) {
+    std::string prog = "/p { 30 string cvs print ( ) print } def\n";
+    size_t lines = 0;
+    for (size_t i = 0; i < fonts.size(); ++i) {
+        const std::string pfa = dir + "/byname" + std::to_string(i) + ".pfa";
+        auto conv = runProcess({"t1ascii", fonts[i].pfb, pfa}, dir);
+        std::smatch m;
+        const std::string pfaText = readFile(pfa);
+        if (conv.exitCode != 0 || !std::regex_search(pfaText, m, std::regex(R"(/FontName\s*/([^\s/{}\[\]()<>]+))")))
+            return {};
+        std::string list;
+        for (const auto& n : fonts[i].names) list += "/" + n + " ";
+        lines += fonts[i].names.size();
+        prog += "(" + pfa + ") run /F FontDirectory /" + m[1].str() + R"( get def
 /inv F /FontMatrix get matrix invertmatrix def
 matrix setmatrix
 /U F inv makefont def
-/p { 30 string cvs print ( ) print } def
 [ )" + list + R"( ] {
   /n exch def
   F /CharStrings get n known { (1 ) } { (0 ) } ifelse print
@@ -164,6 +175,7 @@ matrix setmatrix
   (\n) print
 } forall
 )";
+    }
     writeFile(dir + "/byname.ps", prog);
     auto r = runProcess(
         {"gs", "-q", "-dNODISPLAY", "-dBATCH", "-dNOPAUSE", "--permit-file-read=" + dir + "/", "byname.ps"}, dir);
@@ -184,8 +196,20 @@ matrix setmatrix
         }
         glyphs.push_back(g);
     }
-    if (glyphs.size() != names.size()) return {};
-    return glyphs;
+    if (glyphs.size() != lines) return {};
+    std::vector<std::vector<NamedGlyph>> byFont;
+    auto next = glyphs.begin();
+    for (const auto& f : fonts) {
+        byFont.emplace_back(next, next + static_cast<std::ptrdiff_t>(f.names.size()));
+        next += static_cast<std::ptrdiff_t>(f.names.size());
+    }
+    return byFont;
+}
+
+inline std::vector<NamedGlyph> drawByName(const std::string& dir, const std::string& pfb,
+                                          const std::vector<std::string>& names) {
+    auto byFont = drawByNameInFonts(dir, {{pfb, names}});
+    return byFont.empty() ? std::vector<NamedGlyph>{} : byFont[0];
 }
 
 }  // namespace morvex::testing

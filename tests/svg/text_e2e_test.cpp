@@ -1,6 +1,6 @@
-// The SVG document of real pages made by plain tex: well-formed XML, every
-// character of the page in a run, every run where dvitype puts its first
-// character, every rule of the page as a rectangle.
+// The SVG document of real pages made by plain tex and latex: well-formed
+// XML, every character of the page in a run, every run where dvitype puts
+// its first character, every rule of the page as a rectangle.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -205,7 +205,8 @@ TEST_P(TextPages, RunsStandWhereDvitypeSetsTheirFirstCharacter) {
 INSTANTIATE_TEST_SUITE_P(RealPages, TextPages,
                          ::testing::Values(PageCase{"hello", 1, 1}, PageCase{"multi", 1, 1}, PageCase{"multi", 2, 1},
                                            PageCase{"multi", 3, 1}, PageCase{"multi", 4, 1},
-                                           PageCase{"textruns", 1, 2}, PageCase{"textruns", 2, 1}),
+                                           PageCase{"textruns", 1, 2}, PageCase{"textruns", 2, 1},
+                                           PageCase{"longspecial", 1, 1}, PageCase{"longspecial", 2, 1}),
                          [](const auto& info) {
                              return std::string(info.param.file) + "_page" + std::to_string(info.param.page);
                          });
