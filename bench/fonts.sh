@@ -10,7 +10,8 @@
 #
 # Usage: sh bench/fonts.sh BUILD_DIR
 set -eu
-build=${1:?usage: fonts.sh BUILD_DIR}
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:?usage: fonts.sh BUILD_DIR}" && pwd)
 morvex=$build/src/front/morvex
 config=$build/config
 work=$(mktemp -d /tmp/morvex-bench-fonts-XXXXXX)
@@ -41,19 +42,7 @@ for doc in eight twelve; do
     latex -interaction=batchmode $doc.tex > /dev/null 2>&1 || { echo "latex failed on $doc.tex" >&2; exit 1; }
 done
 
-now() { date +%s.%N; }
-# Best of five: the least disturbed run. $prepare runs before each.
-best() {
-    b=""
-    for i in 1 2 3 4 5; do
-        [ -n "${prepare:-}" ] && eval "$prepare"
-        s=$(now)
-        "$@" > /dev/null 2>&1 < /dev/null || true
-        e=$(now)
-        b=$(awk -v s="$s" -v e="$e" -v b="$b" 'BEGIN { t = e - s; if (b == "" || t < b) b = t; print b }')
-    done
-    echo "$b"
-}
+. "$here/timing.sh"
 
 prepare=""
 bare=$(best gs -q -dNODISPLAY -dBATCH)

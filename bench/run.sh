@@ -49,18 +49,7 @@ nfonts=0
 } > fonts.tex
 tex -interaction=batchmode fonts.tex > /dev/null 2>&1 || { echo "tex failed on fonts.tex" >&2; exit 1; }
 
-now() { date +%s.%N; }
-# Best of five: the least disturbed run.
-best() {
-    b=""
-    for i in 1 2 3 4 5; do
-        s=$(now)
-        "$@" > /dev/null 2>&1 < /dev/null || true
-        e=$(now)
-        b=$(awk -v s="$s" -v e="$e" -v b="$b" 'BEGIN { t = e - s; if (b == "" || t < b) b = t; print b }')
-    done
-    echo "$b"
-}
+. "$root/bench/timing.sh"
 with=$(best "$morvex" -c "$build/config" fonts.dvi)
 "$morvex" -c "$build/config" fonts.dvi > run.txt 2>&1 || { cat run.txt; echo "morvex failed on fonts.dvi" >&2; exit 1; }
 generated=$(grep -o '<font ' fonts.svg | wc -l)

@@ -1,5 +1,7 @@
 #include "svg/psmap.h"
 
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 namespace morvex {
@@ -18,6 +20,18 @@ std::string readLine(std::FILE* map, int c) {
 
 // Text into the trace with every byte kept (a zero byte included).
 void traceText(std::FILE* log, const std::string& s) { std::fwrite(s.data(), 1, s.size(), log); }
+
+// One trace line of named values: psmap: a='...' b='...'
+void traceFields(std::FILE* log, std::initializer_list<std::pair<const char*, const std::string*>> fields) {
+    const char* separator = "psmap: ";
+    for (const auto& [name, value] : fields) {
+        std::fprintf(log, "%s%s='", separator, name);
+        traceText(log, *value);
+        std::fputc('\'', log);
+        separator = " ";
+    }
+    std::fputc('\n', log);
+}
 
 // A plain decimal number: what a map line writes before SlantFont or
 // ExtendFont. Anything else (exponents, hex, names) is not taken.
@@ -138,23 +152,10 @@ std::optional<MapEntry> psmap(std::FILE* map, const std::string& fontName, std::
         traceText(log, line);
         std::fputs("'\n", log);
         entry.fntPfb = psmapPfb(line);
-        std::fputs("psmap: fnt_dvi='", log);
-        traceText(log, entry.fntDvi);
-        std::fputs("' fnt_ps='", log);
-        traceText(log, entry.fntPs);
-        std::fputs("' fnt_pfb='", log);
-        traceText(log, entry.fntPfb);
-        std::fputs("'\n", log);
+        traceFields(log, {{"fnt_dvi", &entry.fntDvi}, {"fnt_ps", &entry.fntPs}, {"fnt_pfb", &entry.fntPfb}});
         psmapReencoding(line, entry);
-        if (entry.reencoded()) {
-            std::fputs("psmap: enc='", log);
-            traceText(log, entry.encFile);
-            std::fputs("' slant='", log);
-            traceText(log, entry.slant);
-            std::fputs("' extend='", log);
-            traceText(log, entry.extend);
-            std::fputs("'\n", log);
-        }
+        if (entry.reencoded())
+            traceFields(log, {{"enc", &entry.encFile}, {"slant", &entry.slant}, {"extend", &entry.extend}});
         return entry;
     }
 }

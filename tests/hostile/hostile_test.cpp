@@ -136,16 +136,6 @@ Checked runChecked(const std::string& what, const std::string& dvi, std::vector<
     return c;
 }
 
-bool endsWith(const std::string& s, const std::string& tail) {
-    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-size_t count(const std::string& s, const std::string& part) {
-    size_t n = 0;
-    for (size_t p = s.find(part); p != std::string::npos; p = s.find(part, p + part.size())) ++n;
-    return n;
-}
-
 const std::string kNoPre = "\nCan not find DVI_PRE.\n";
 const std::string kNoPostPost = "\nCan not find DVI_POST_POST.\n";
 const std::string kNoPost = "\nCan not find DVI_POST.\n";

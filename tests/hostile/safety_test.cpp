@@ -28,16 +28,6 @@ const std::string kDviDir = MORVEX_TEST_DVI_DIR;
 
 std::string realDvi(const std::string& name) { return readFile(kDviDir + "/" + name + ".dvi"); }
 
-bool endsWith(const std::string& s, const std::string& tail) {
-    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-size_t count(const std::string& s, const std::string& part) {
-    size_t n = 0;
-    for (size_t p = s.find(part); p != std::string::npos; p = s.find(part, p + part.size())) ++n;
-    return n;
-}
-
 bool wellFormed(const std::string& path, std::string* why = nullptr) {
     auto r = runProcess({"xmllint", "--noout", path}, "/");
     if (why != nullptr) *why = r.err.substr(0, 2000);

@@ -90,6 +90,17 @@ inline bool writeFile(const std::string& path, const std::string& bytes) {
     return std::fclose(f) == 0 && ok;
 }
 
+inline bool endsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// How often part stands in s, not overlapping.
+inline size_t count(const std::string& s, const std::string& part) {
+    size_t n = 0;
+    for (size_t p = s.find(part); p != std::string::npos; p = s.find(part, p + part.size())) ++n;
+    return n;
+}
+
 inline std::string readFile(const std::string& path) {
     std::string out;
     std::FILE* f = std::fopen(path.c_str(), "rb");

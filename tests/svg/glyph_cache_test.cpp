@@ -30,6 +30,7 @@ using testing::OutCapture;
 using testing::readFile;
 using testing::runProcess;
 using testing::TempDir;
+using testing::count;
 using testing::writeFile;
 
 const std::string kBinary = MORVEX_BINARY;
@@ -195,12 +196,6 @@ Outputs convert(const std::string& dvi, const std::vector<std::string>& options,
     args.push_back(dvi);
     auto r = runProcess(args, where);
     return {r.exitCode, r.out, readFile(where + "/out.svg"), readFile(where + "/fonts.svg"), readFile(where + "/out.log")};
-}
-
-size_t count(const std::string& s, const std::string& part) {
-    size_t n = 0;
-    for (size_t p = s.find(part); p != std::string::npos; p = s.find(part, p + part.size())) ++n;
-    return n;
 }
 
 // Cold and warm, default document and --paths: the outputs are those of a
