@@ -162,14 +162,17 @@ void GlyphCache::store(const GlyphKey& key, const std::string& font) {
     }
 }
 
+std::string programStamp(const std::string& psPath, const std::string& encPath) {
+    return "program " + contentStamp(psPath) + "\ttexts " + contentStamp(encPath);
+}
+
 GlyphKey glyphKey(const std::string& name, const std::string& fntDvi, const std::string& type1Path,
                   const std::string& encVectorPath, const std::string& slant, const std::string& extend,
-                  const std::string& psPath, const std::string& encPath) {
+                  const std::string& program) {
     GlyphKey key;
     key.text = "font " + printable(name) + "\tas " + printable(fntDvi) + "\ttype1 " + fileStamp(type1Path) +
                "\tencoding " + fileStamp(encVectorPath) + "\tslant " + (slant.empty() ? "-" : printable(slant)) +
-               "\textend " + (extend.empty() ? "-" : printable(extend)) + "\tprogram " + contentStamp(psPath) +
-               "\ttexts " + contentStamp(encPath);
+               "\textend " + (extend.empty() ? "-" : printable(extend)) + "\t" + program;
     key.file = hex64(fnv1a64(key.text)) + ".glyphs";
     return key;
 }

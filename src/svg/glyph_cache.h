@@ -44,12 +44,16 @@ private:
     bool reported = false;
 };
 
+// The glyph program and the document encoding by their contents: the part
+// of every key that is the same for all fonts of a run.
+std::string programStamp(const std::string& psPath, const std::string& encPath);
+
 // The key of one font: its name in the document, its Type 1 file, the map
 // line's encoding file, slant and extend (files by path, size and time of
-// change), and the glyph program and document encoding by their contents.
+// change), and the program's stamp.
 GlyphKey glyphKey(const std::string& name, const std::string& fntDvi, const std::string& type1Path,
                   const std::string& encVectorPath, const std::string& slant, const std::string& extend,
-                  const std::string& psPath, const std::string& encPath);
+                  const std::string& program);
 
 // The generated font for the codes wanted, made from the generated font of
 // all 256 codes: what a run for exactly those codes writes. None when the

@@ -208,7 +208,11 @@ int extractGlyphs(const FontBuildSettings& settings, const std::vector<FontUse>&
     bool missing = false;
     std::string missingName;
     std::optional<GlyphCache> cache;
-    if (settings.cache) cache.emplace(settings.cacheDir, out);
+    std::string program;
+    if (settings.cache) {
+        cache.emplace(settings.cacheDir, out);
+        program = programStamp(config.psPath, config.encPath);
+    }
     std::vector<CacheMiss> misses;
     size_t shownBefore = 0;
     for (size_t i = 0; i < fonts.size() && !missing; ++i) {
@@ -242,7 +246,7 @@ int extractGlyphs(const FontBuildSettings& settings, const std::vector<FontUse>&
             std::optional<FontFiles> files = findFontFiles(font.name, *entry, log, msg);
             if (!files) continue;
             GlyphKey key = glyphKey(font.name, entry->fntDvi, files->type1Path, files->encVectorPath, entry->slant,
-                                    entry->extend, config.psPath, config.encPath);
+                                    entry->extend, program);
             std::optional<std::string> whole = cache->find(key);
             std::optional<std::string> part = whole ? fontForCodes(*whole, used) : std::nullopt;
             if (part && writeWholeFile(work.path + "/" + font.name, *part)) {

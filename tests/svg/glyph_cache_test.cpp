@@ -101,8 +101,8 @@ TEST(GlyphCache, DamagedShortenedAndForeignEntriesAreNotUsed) {
     ASSERT_TRUE(cache.usable());
     const std::string pfb = kpseFind("cmr10.pfb");
     const std::string ps = kConfigDir + "/tarnevik.ps", enc = kConfigDir + "/tarnevik.enc";
-    GlyphKey a = glyphKey("cmr10", "cmr10", pfb, "", "", "", ps, enc);
-    GlyphKey b = glyphKey("cmr10", "cmr10", pfb, "", ".167", "", ps, enc);
+    GlyphKey a = glyphKey("cmr10", "cmr10", pfb, "", "", "", programStamp(ps, enc));
+    GlyphKey b = glyphKey("cmr10", "cmr10", pfb, "", ".167", "", programStamp(ps, enc));
     EXPECT_NE(a.file, b.file);
     EXPECT_FALSE(cache.find(a));
     cache.store(a, "the glyphs of a\n");
@@ -144,7 +144,8 @@ TEST(GlyphCache, TheKeyChangesWithTheFilesAndTheProgram) {
     writeFile(dir.file("p.ps"), readFile(kConfigDir + "/tarnevik.ps"));
     writeFile(dir.file("t.enc"), readFile(kConfigDir + "/tarnevik.enc"));
     const auto key = [&] {
-        return glyphKey("f10", "f10", dir.file("f.pfb"), dir.file("e.enc"), ".1", "", dir.file("p.ps"), dir.file("t.enc"))
+        return glyphKey("f10", "f10", dir.file("f.pfb"), dir.file("e.enc"), ".1", "",
+                        programStamp(dir.file("p.ps"), dir.file("t.enc")))
             .file;
     };
     const std::string first = key();
@@ -164,8 +165,9 @@ TEST(GlyphCache, TheKeyChangesWithTheFilesAndTheProgram) {
         c.change();
         EXPECT_TRUE(seen.insert(key()).second) << c.what;
     }
-    EXPECT_NE(glyphKey("f10", "f10", dir.file("f.pfb"), "", "", "", dir.file("p.ps"), dir.file("t.enc")).file,
-              glyphKey("f10", "f10", dir.file("f.pfb"), "", "", "1.2", dir.file("p.ps"), dir.file("t.enc")).file);
+    const std::string program = programStamp(dir.file("p.ps"), dir.file("t.enc"));
+    EXPECT_NE(glyphKey("f10", "f10", dir.file("f.pfb"), "", "", "", program).file,
+              glyphKey("f10", "f10", dir.file("f.pfb"), "", "", "1.2", program).file);
 }
 
 // A LaTeX page in Latin Modern, made at test time: its fonts are
