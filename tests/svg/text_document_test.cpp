@@ -48,8 +48,8 @@ struct Machine {
             case In::Bop: doc.pageBegin(param); break;
             case In::Eop: doc.pageEnd(); break;
             case In::Font: doc.fontSelect(param); break;
-            case In::Char: doc.character({param, 0, h, v, 100, false}); break;
-            case In::Put: doc.character({param, 0, h, v, 100, true}); break;
+            case In::Char: doc.character({param, 0, nullptr, h, v, 100, false}); break;
+            case In::Put: doc.character({param, 0, nullptr, h, v, 100, true}); break;
             case In::Move: doc.movement(h, v); break;
             case In::Rule: doc.rule({h, v, ruleHeight, param, false}); break;
             case In::Other: doc.plain(PlainCommand::Push); break;
