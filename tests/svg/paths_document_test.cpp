@@ -431,6 +431,25 @@ TEST(PathsDocument, InvisibleTextHoldsTheRunsWithTheCharactersOfTheGlyphNames) {
                   "<text fill=\"transparent\" xml:space=\"preserve\">RR R R R</text>");
 }
 
+// A run the machine splits when it is full goes on in a second element
+// at the next character's place, with nothing between the two.
+TEST(PathsDocument, AFullRunGoesOnInTheNextElement) {
+    Doc p;
+    const FontDef* f = p.font(0, "t1", 10);
+    p.doc.pageBegin(1);
+    p.doc.fontSelect(0);
+    p.word(f, std::string(kRunCapacity + 5, 'e'), 0, 0, 0.5);
+    p.doc.pageEnd();
+    const std::string svg = p.finish(namedGlyphs());
+    ASSERT_EQ(xmlErrors(svg), "");
+    std::vector<std::string> runs = elements(svg, R"(<tspan[^>]*>[^<]*</tspan>)");
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(attr(runs[0], "textLength"), kRunCapacity * 0.5);
+    EXPECT_EQ(attr(runs[1], "x"), 72.27 + kRunCapacity * 0.5);
+    EXPECT_EQ(attr(runs[1], "textLength"), 2.5);
+    EXPECT_EQ(invisibleText(svg), std::string(kRunCapacity + 5, 'e') + "|");
+}
+
 TEST(PathsDocument, ADocumentCutShortIsClosedWithEmptyGlyphsAndTheCodesText) {
     Doc p;
     const FontDef* f = p.font(0, "t1", 10);
