@@ -372,7 +372,7 @@ Rendered renderDvipng(const std::string& dviPath, int page, int dpi, int widthPx
 }
 
 Rendered renderChromium(const std::string& svgOrHtml, int widthCss, int heightCss, int scale,
-                        std::vector<uint8_t>* rgb) {
+                        std::vector<uint8_t>* rgb, std::string* dom) {
     Rendered r;
     if (widthCss <= 0 || heightCss <= 0 || scale <= 0 || scale > 8 || widthCss * scale > 16000 ||
         heightCss * scale > 16000) {
@@ -430,8 +430,11 @@ Rendered renderChromium(const std::string& svgOrHtml, int widthCss, int heightCs
         "--disable-sync", "--disable-extensions", "--disable-dev-shm-usage", "--disable-breakpad",
         "--user-data-dir=" + dir.file("profile"), "--hide-scrollbars", "--screenshot=" + shot,
         "--window-size=" + std::to_string(widthCss) + "," + std::to_string(heightCss),
-        "--force-device-scale-factor=" + std::to_string(scale), fileUrl(doc)};
+        "--force-device-scale-factor=" + std::to_string(scale)};
+    if (dom != nullptr) args.push_back("--dump-dom");
+    args.push_back(fileUrl(doc));
     ProcessResult run = runProcess(args, dir.path);
+    if (dom != nullptr) *dom = run.out;
     if (run.exitCode != 0) {
         r.error = "chromium exited with " + std::to_string(run.exitCode) + ": " + lastLines(run.err);
         return r;

@@ -91,9 +91,10 @@ Rendered renderDvipng(const std::string& dviPath, int page, int dpi, int widthPx
 // script runs. Any other file is opened as it is. Each call starts one
 // browser (a few seconds): put several pictures on one page where that is
 // possible. With rgb given, the screenshot's colours are kept there too
-// (three bytes a pixel, the image's size).
+// (three bytes a pixel, the image's size); with dom given, the document as
+// its scripts left it, serialized.
 Rendered renderChromium(const std::string& svgOrHtml, int widthCss, int heightCss, int scale,
-                        std::vector<uint8_t>* rgb = nullptr);
+                        std::vector<uint8_t>* rgb = nullptr, std::string* dom = nullptr);
 
 // How alike the ink (1 - gray) of two images of one size is. Both are
 // blurred with a Gaussian of `sigmaPx` (about a stroke width, so that

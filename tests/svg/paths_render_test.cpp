@@ -157,48 +157,6 @@ std::string percentDecode(const std::string& s) {
     return out;
 }
 
-// Opens the documents inline in one XHTML page whose script selects each
-// document's content and searches for words, the way a reader copies and
-// finds; the page's report comes back through Chromium's DOM dump. Nothing
-// but the inline script may run or load.
-std::string browserText(const TempDir& dir, const std::vector<const Converted*>& docs,
-                        const std::vector<std::string>& searches, std::string& error) {
-    std::ostringstream page;
-    page << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<html xmlns=\"http://www.w3.org/1999/xhtml\"><head>"
-            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; script-src 'unsafe-inline'\"/>"
-            "</head><body>";
-    for (const Converted* d : docs) page << "<div>" << rootElement(d->svg) << "</div>";
-    page << "<pre id=\"report\">none</pre><script>//<![CDATA[\n"
-            "var out = [];\nvar sel = window.getSelection();\n"
-            "for (const svg of document.querySelectorAll('svg')) {\n"
-            "  sel.removeAllRanges(); sel.selectAllChildren(svg);\n"
-            "  out.push('copy ' + encodeURIComponent(sel.toString()));\n}\n"
-            "for (const w of [";
-    for (const std::string& s : searches) page << "decodeURIComponent('" << s << "'),";
-    page << "]) {\n  sel.removeAllRanges();\n"
-            "  out.push('find ' + encodeURIComponent(w) + ' ' + window.find(w));\n}\n"
-            "document.getElementById('report').textContent = out.join('\\n');\n//]]></script></body></html>\n";
-    const std::string html = dir.file("browser.xhtml");
-    if (!writeFile(html, page.str())) {
-        error = "cannot write " + html;
-        return "";
-    }
-    ProcessResult r = runProcess(
-        {"env", "HOME=" + dir.path, "XDG_CONFIG_HOME=" + dir.file("config"), "XDG_CACHE_HOME=" + dir.file("cache"),
-         "timeout", "-k", "5", "90", "chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
-         "--no-first-run", "--disable-background-networking", "--disable-component-update", "--disable-sync",
-         "--disable-extensions", "--disable-dev-shm-usage", "--disable-breakpad",
-         "--user-data-dir=" + dir.file("profile"), "--dump-dom", "file://" + html},
-        dir.path);
-    const size_t from = r.out.find("<pre id=\"report\">");
-    const size_t to = r.out.find("</pre>", from);
-    if (r.exitCode != 0 || from == std::string::npos || to == std::string::npos) {
-        error = "chromium gave no report (exit " + std::to_string(r.exitCode) + "): " + r.err.substr(0, 1000);
-        return "";
-    }
-    return r.out.substr(from + 17, to - from - 17);
-}
-
 // The words for the browser to find, percent-encoded for the script.
 std::string uriEncode(const std::string& s) {
     static const char kHex[] = "0123456789ABCDEF";
@@ -263,32 +221,53 @@ void render(Renders& r) {
     if (!r.error.empty()) return;
 
     // Both documents inline in one page, side by side: the stack of two
-    // plain pages at the left, the LaTeX page at the right.
+    // plain pages at the left, the LaTeX page at the right. The page's
+    // script selects each document's content and searches for words, the
+    // way a reader copies and finds, and leaves its report in a hidden
+    // element; it clears the selection before the screenshot. Nothing but
+    // the page's own style and script may load or run.
     r.latex.left = pb.cssWidth();
     r.shotWidth = pb.cssWidth() + lb.cssWidth();
     r.shotHeight = std::max(2 * pb.cssHeight(), lb.cssHeight());
     std::ostringstream html;
     html << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<html xmlns=\"http://www.w3.org/1999/xhtml\"><head>"
-            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline'\"/>"
+            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+            "style-src 'unsafe-inline'; script-src 'unsafe-inline'\"/>"
             "<style>html,body{margin:0;padding:0;background:#fff;overflow:hidden}"
             "div{position:absolute;top:0}svg{display:block}</style></head><body>";
     for (const Converted* c : {&r.plain, &r.latex})
         html << "<div style=\"left:" << c->left << "px\">" << rootElement(c->svg) << "</div>";
-    html << "</body></html>\n";
+    html << "<pre id=\"report\" style=\"display:none\">none</pre><script>//<![CDATA[\n"
+            "var out = [];\nvar sel = window.getSelection();\n"
+            "for (const svg of document.querySelectorAll('svg')) {\n"
+            "  sel.removeAllRanges(); sel.selectAllChildren(svg);\n"
+            "  out.push('copy ' + encodeURIComponent(sel.toString()));\n}\n"
+            "for (const w of [";
+    for (const std::string& word : kSearches) html << "decodeURIComponent('" << uriEncode(word) << "'),";
+    html << "]) {\n  sel.removeAllRanges();\n"
+            "  out.push('find ' + encodeURIComponent(w) + ' ' + window.find(w));\n}\n"
+            "sel.removeAllRanges();\nwindow.scrollTo(0, 0);\n"
+            "document.getElementById('report').textContent = out.join('\\n');\n//]]></script></body></html>\n";
     const std::string page = r.dir.file("pages.xhtml");
     if (!writeFile(page, html.str())) {
         r.error = "cannot write " + page;
         return;
     }
-    Rendered shot = renderChromium(page, r.shotWidth, r.shotHeight, kScale, &r.shotRgb);
+    std::string dom;
+    Rendered shot = renderChromium(page, r.shotWidth, r.shotHeight, kScale, &r.shotRgb, &dom);
     if (!shot.ok()) {
         r.error = shot.error;
         return;
     }
     r.shot = shot.image;
-    std::vector<std::string> searches;
-    for (const std::string& s : kSearches) searches.push_back(uriEncode(s));
-    r.browserReport = browserText(r.dir, {&r.plain, &r.latex}, searches, r.error);
+    const size_t from = dom.find("<pre id=\"report\"");
+    const size_t start = dom.find('>', from);
+    const size_t to = dom.find("</pre>", from);
+    if (from == std::string::npos || start == std::string::npos || to == std::string::npos) {
+        r.error = "the page's script left no report";
+        return;
+    }
+    r.browserReport = dom.substr(start + 1, to - start - 1);
 }
 
 class PathsPagesTest : public ::testing::Test {
