@@ -49,14 +49,15 @@ std::string number(double v, int places = kPlaces) {
     return s;
 }
 
-// An id prefix for a font's glyphs from its name: letters and digits kept,
-// every other byte as _XX, so that distinct names give distinct ids and
-// documents pasted into one HTML page share an id only for one glyph.
+// An id prefix for a font's glyphs from its name: letters, digits, '-' and
+// '.' kept, every other byte as _XX, so that distinct names give distinct
+// ids (the code follows the last '-') and documents pasted into one HTML
+// page share an id only for one glyph.
 std::string glyphIdPrefix(const std::string& fontName) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string id = "mvx-";
     for (unsigned char c : fontName) {
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.') {
             id += static_cast<char>(c);
         } else {
             id += '_';

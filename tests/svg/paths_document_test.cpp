@@ -219,7 +219,7 @@ TEST(PathsDocument, GlyphsStandAtTheirOwnPositionsScaledAndFlipped) {
 TEST(PathsDocument, EachGlyphIsDefinedOnceInItsFontsUnits) {
     Doc p;
     const FontDef* a = p.font(0, "fa", 10);
-    const FontDef* b = p.font(1, "fb+x/y", 10);
+    const FontDef* b = p.font(1, "fb-1.x+y/z_w", 10);
     const FontDef* c = p.font(2, "missing", 10);
     p.doc.pageBegin(1);
     for (int code : {int{'x'}, int{'y'}, int{'x'}, int{'z'}, 0, 255}) p.chr(a, code, 10, 10);
@@ -230,7 +230,7 @@ TEST(PathsDocument, EachGlyphIsDefinedOnceInItsFontsUnits) {
     const std::string svg = p.finish({
         {"fa", outlinesOf({{'x', "x", "M1 2Z"}, {'y', ".notdef", "M3 4Z"}, {'z', "z", ""}, {0, "Gamma", "M5 6Z"},
                            {255, "ydieresis", "M7 8Z"}})},
-        {"fb+x/y", outlinesOf({{'x', "x", "M0 0L2048 0Z"}}, 2048)},
+        {"fb-1.x+y/z_w", outlinesOf({{'x', "x", "M0 0L2048 0Z"}}, 2048)},
     });
     ASSERT_EQ(xmlErrors(svg), "");
     EXPECT_EQ(uses(svg).size(), 8u);
@@ -244,11 +244,11 @@ TEST(PathsDocument, EachGlyphIsDefinedOnceInItsFontsUnits) {
     EXPECT_EQ(defOf(svg, "mvx-fa-122"), "<g id=\"mvx-fa-122\"/>");
     EXPECT_EQ(defOf(svg, "mvx-missing-120"), "<g id=\"mvx-missing-120\"/>");
     // Another units-per-em, and a font name that is no id.
-    EXPECT_EQ(defOf(svg, "mvx-fb_2Bx_2Fy-120"),
-              "<path id=\"mvx-fb_2Bx_2Fy-120\" transform=\"scale(0.00048828125 -0.00048828125)\" d=\"M0 0L2048 0Z\"/>");
+    EXPECT_EQ(defOf(svg, "mvx-fb-1.x_2By_2Fz_5Fw-120"),
+              "<path id=\"mvx-fb-1.x_2By_2Fz_5Fw-120\" transform=\"scale(0.00048828125 -0.00048828125)\" d=\"M0 0L2048 0Z\"/>");
     for (const std::string& u : uses(svg)) EXPECT_EQ(elements(svg, "id=\"" + hrefOf(u) + "\"").size(), 1u) << u;
     EXPECT_NE(p.trace().find("\nPaths: glyphs defined: fa[0=Gamma 120=x 121=(none) 122=(none) 255=ydieresis] "
-                             "fb+x/y[120=x] missing[120=(none)]"),
+                             "fb-1.x+y/z_w[120=x] missing[120=(none)]"),
               std::string::npos)
         << p.trace();
 }
