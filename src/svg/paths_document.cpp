@@ -236,7 +236,7 @@ void PathsDocument::applyColor(std::string_view text, uint64_t length) {
             if (s.color) colors.set(*s.color);
             break;
     }
-    if (!s.color) std::fprintf(log, "\nPaths: unreadable color special ignored: %s", printable(text).c_str());
+    if (!s.color) std::fprintf(log, "\nPaths: unreadable color, the color in force kept: %s", printable(text).c_str());
 }
 
 // The group that gives the glyphs and rules that follow their colour, opened
@@ -289,9 +289,9 @@ void PathsDocument::character(const CharEvent& c) {
     line += font.id;
     line += std::to_string(code);
     line += slots[static_cast<size_t>(c.font) & 0xFF].transform;
-    appendNumber(line, x(c.h), kPlaces);
+    appendNumber(line, onPage(c.h), kPlaces);
     line += ' ';
-    appendNumber(line, x(c.v), kPlaces);
+    appendNumber(line, onPage(c.v), kPlaces);
     line += ")\"/>";
     std::fwrite(line.data(), 1, line.size(), svg.get());
     ++pageUses;
@@ -303,9 +303,9 @@ void PathsDocument::rule(const RuleEvent& r) {
     useFill();
     // The rule's bottom left corner is at (h, v) and it rises from there.
     line = "\n<rect x=\"";
-    appendNumber(line, x(r.h), kPlaces);
+    appendNumber(line, onPage(r.h), kPlaces);
     line += "\" y=\"";
-    appendNumber(line, x(static_cast<double>(r.v) - r.height), kPlaces);
+    appendNumber(line, onPage(static_cast<double>(r.v) - r.height), kPlaces);
     line += "\" width=\"";
     appendNumber(line, r.width * ptPerDvi, kPlaces);
     line += "\" height=\"";
@@ -346,9 +346,9 @@ void PathsDocument::endRun(const TextRun& run) {
         if (drop > 0.8 * em || gap > 0.15 * em || gap < -em) line += ' ';
     }
     line += "<tspan\n x=\"";
-    appendNumber(line, x(run.startH), kPlaces);
+    appendNumber(line, onPage(run.startH), kPlaces);
     line += "\" y=\"";
-    appendNumber(line, x(run.startV), kPlaces);
+    appendNumber(line, onPage(run.startV), kPlaces);
     line += "\" font-size=\"";
     appendNumber(line, runSize > 0 ? runSize * ptPerDvi : 10.0, kPlaces);
     if (runWidth > 0) {

@@ -98,7 +98,8 @@ private:
     uint32_t fontIndex(const CharEvent& c);
     void applyColor(std::string_view text, uint64_t length);
     void useFill();
-    double x(double dvi) const { return dvi * ptPerDvi + 72.27; }
+    // A DVI coordinate in TeX points from the page box's corner, one inch in.
+    double onPage(double dvi) const { return dvi * ptPerDvi + 72.27; }
 
     FileHandle svg;
     std::FILE* const log;

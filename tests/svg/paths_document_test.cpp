@@ -328,8 +328,8 @@ TEST(PathsDocument, ColourSpecialsFillWhatFollowsWithTheStackKeptAcrossPages) {
     EXPECT_EQ(elements(svg, R"(<g fill="[^"]*">\s*</g>)").size(), 0u);
     const std::string trace = p.trace();
     EXPECT_NE(trace.find("\nPaths: color pop on an empty color stack ignored"), std::string::npos);
-    EXPECT_NE(trace.find("\nPaths: unreadable color special ignored: color push rgb 2 x 1"), std::string::npos);
-    EXPECT_NE(trace.find("\nPaths: unreadable color special ignored: color push Crimson"), std::string::npos);
+    EXPECT_NE(trace.find("\nPaths: unreadable color, the color in force kept: color push rgb 2 x 1"), std::string::npos);
+    EXPECT_NE(trace.find("\nPaths: unreadable color, the color in force kept: color push Crimson"), std::string::npos);
 }
 
 TEST(PathsDocument, PagesOfTheNumberStackTopToBottom) {
