@@ -164,7 +164,8 @@ std::string xmlErrors(const std::string& svg) {
     testing::TempDir dir;
     if (!testing::writeFile(dir.file("out.svg"), svg)) return "cannot write";
     auto r = testing::runProcess({"xmllint", "--nonet", "--noout", dir.file("out.svg")}, dir.path);
-    return r.exitCode == 0 && r.err.empty() ? "" : "xmllint " + std::to_string(r.exitCode) + ": " + r.err.substr(0, 2000);
+    if (r.exitCode == 0 && r.err.empty()) return "";
+    return "xmllint " + std::to_string(r.exitCode) + ": " + r.err.substr(0, 2000);
 }
 
 // The invisible text: the characters of the text elements, with the spaces
@@ -245,7 +246,8 @@ TEST(PathsDocument, EachGlyphIsDefinedOnceInItsFontsUnits) {
     EXPECT_EQ(defOf(svg, "mvx-missing-120"), "<g id=\"mvx-missing-120\"/>");
     // Another units-per-em, and a font name that is no id.
     EXPECT_EQ(defOf(svg, "mvx-fb-1.x_2By_2Fz_5Fw-120"),
-              "<path id=\"mvx-fb-1.x_2By_2Fz_5Fw-120\" transform=\"scale(0.00048828125 -0.00048828125)\" d=\"M0 0L2048 0Z\"/>");
+              "<path id=\"mvx-fb-1.x_2By_2Fz_5Fw-120\" transform=\"scale(0.00048828125 -0.00048828125)\" "
+              "d=\"M0 0L2048 0Z\"/>");
     for (const std::string& u : uses(svg)) EXPECT_EQ(elements(svg, "id=\"" + hrefOf(u) + "\"").size(), 1u) << u;
     EXPECT_NE(p.trace().find("\nPaths: glyphs defined: fa[0=Gamma 120=x 121=(none) 122=(none) 255=ydieresis] "
                              "fb-1.x+y/z_w[120=x] missing[120=(none)]"),
@@ -328,8 +330,9 @@ TEST(PathsDocument, ColourSpecialsFillWhatFollowsWithTheStackKeptAcrossPages) {
     EXPECT_EQ(elements(svg, R"(<g fill="[^"]*">\s*</g>)").size(), 0u);
     const std::string trace = p.trace();
     EXPECT_NE(trace.find("\nPaths: color pop on an empty color stack ignored"), std::string::npos);
-    EXPECT_NE(trace.find("\nPaths: unreadable color, the color in force kept: color push rgb 2 x 1"), std::string::npos);
-    EXPECT_NE(trace.find("\nPaths: unreadable color, the color in force kept: color push Crimson"), std::string::npos);
+    const std::string kept = "\nPaths: unreadable color, the color in force kept: ";
+    EXPECT_NE(trace.find(kept + "color push rgb 2 x 1"), std::string::npos);
+    EXPECT_NE(trace.find(kept + "color push Crimson"), std::string::npos);
 }
 
 TEST(PathsDocument, PagesOfTheNumberStackTopToBottom) {

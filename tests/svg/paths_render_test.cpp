@@ -359,7 +359,9 @@ std::vector<Drawn> drawn(const std::string& svg) {
     std::string fill = "#000000";
     double top = 0;
     static const std::regex kItem(
-        R"re(<g transform="translate\(0 ([0-9.]+)\)">|<g fill="(#[0-9a-f]{6})">|<use [^>]*matrix\(([-0-9.]+) 0 0 [-0-9.]+ ([-0-9.]+) ([-0-9.]+)\)"/>|<rect x="([-0-9.]+)" y="([-0-9.]+)" width="([-0-9.]+)" height="([-0-9.]+)"/>)re");
+        R"re(<g transform="translate\(0 ([0-9.]+)\)">|<g fill="(#[0-9a-f]{6})">|)re"
+        R"re(<use [^>]*matrix\(([-0-9.]+) 0 0 [-0-9.]+ ([-0-9.]+) ([-0-9.]+)\)"/>|)re"
+        R"re(<rect x="([-0-9.]+)" y="([-0-9.]+)" width="([-0-9.]+)" height="([-0-9.]+)"/>)re");
     for (std::sregex_iterator it(svg.begin(), svg.end(), kItem), end; it != end; ++it) {
         const std::smatch& m = *it;
         if (m[1].matched) {
