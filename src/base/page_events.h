@@ -47,6 +47,9 @@ public:
     // xxx1..xxx4: the special's first bytes (all of them when text.size()
     // equals length) and its whole length.
     virtual void special(std::string_view text, uint64_t length) = 0;
+    // A special of a page that is not selected, as special has it: what a
+    // writer carries from page to page (a colour stack) may depend on it.
+    virtual void unselectedSpecial(std::string_view, uint64_t) {}
     virtual void plain(PlainCommand command) = 0;
 };
 

@@ -104,7 +104,10 @@ void PageInterpreter::special(std::FILE* dvi, const char* label, uint32_t length
         if (!ended) traceByte(log, b);
         if (kept.size() < kSpecialKept) kept.push_back(static_cast<char>(b));
     }
-    if (selected()) sink.special(kept, length);
+    if (selected())
+        sink.special(kept, length);
+    else
+        sink.unselectedSpecial(kept, length);
 }
 
 void PageInterpreter::endPages() {

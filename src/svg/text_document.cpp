@@ -78,14 +78,8 @@ void TextDocument::prologue(const DviFrame& frame, const std::string& fontsPath)
     std::fprintf(f, "\n</style>");
 }
 
-// What a page left open when it had no eop: its run, span and text element
-// are closed as eop would close them.
-void TextDocument::closePage() {
-    if (machine != SM_OUTSIDE) dvipagetext(Input::Eop, 0);
-}
-
 void TextDocument::end() {
-    closePage();
+    machine.closePage();
     std::fputs("\n</svg>\n", svg.get());
 }
 
@@ -96,118 +90,41 @@ bool TextDocument::close() {
     return written;
 }
 
-void TextDocument::startRun(int32_t hBefore, int32_t v) {
-    run.startH = hBefore;
-    run.startV = v;
+void TextDocument::openText(int32_t page) { std::fprintf(svg.get(), "\n<text id=\"page%d\">", page); }
+
+// A font the postamble does not define has no style entity; its span names
+// it in a style that needs none.
+void TextDocument::openSpan(int32_t font) {
+    if (font >= 0 && font < 256 && declared[static_cast<size_t>(font)])
+        std::fprintf(svg.get(), "\n<tspan style=\"&st%d;\">", font);
+    else
+        std::fprintf(svg.get(), "\n<tspan style=\"font-family:undeclared-font-%d;\">", font);
 }
 
-// The trace shows the raw codes of the run so far; written as bytes so that
-// a zero code does not hide the codes after it.
-void TextDocument::append(int32_t code) {
-    run.codes += static_cast<char>(code & 0xFF);
-    std::fputs("SM=(", log);
-    std::fwrite(run.codes.data(), 1, run.codes.size(), log);
-    std::fputc(')', log);
-}
+void TextDocument::closeSpan() { std::fputs("\n</tspan>", svg.get()); }
+void TextDocument::closeText() { std::fputs("\n</text>", svg.get()); }
 
-void TextDocument::flush() {
+void TextDocument::endRun(const TextRun& run) {
     double x = toPoints(run.startH, ptPerDvi);
     double y = toPoints(run.startV, ptPerDvi);
     conv(run.codes, convText, out);
     std::fprintf(svg.get(), "\n<tspan x=\"%.2fpt\" y=\"%.2fpt\">", x, y);
     std::fwrite(convText.data(), 1, convText.size(), svg.get());
     std::fputs("</tspan>", svg.get());
-    run.codes.clear();
 }
 
-void TextDocument::dvipagetext(Input in, int32_t param, int32_t hBefore, int32_t v) {
-    std::FILE* f = svg.get();
-    // A font the postamble does not define has no style entity; its span
-    // names it in a style that needs none.
-    const auto openSpan = [&] {
-        if (param >= 0 && param < 256 && declared[static_cast<size_t>(param)])
-            std::fprintf(f, "\n<tspan style=\"&st%d;\">", param);
-        else
-            std::fprintf(f, "\n<tspan style=\"font-family:undeclared-font-%d;\">", param);
-    };
-    const auto closeSpan = [&] { std::fputs("\n</tspan>", f); };
-    const auto closeText = [&] { std::fputs("\n</text>", f); };
-    switch (machine) {
-        case SM_OUTSIDE:
-            if (in == Input::Bop) {
-                std::fprintf(f, "\n<text id=\"page%d\">", param);
-                machine = SM_TEXT;
-            }
-            break;
-        case SM_TEXT:
-            if (in == Input::Font) {
-                openSpan();
-                machine = SM_SPAN;
-            } else if (in == Input::Eop) {
-                // A page without any font selection still closes its text.
-                closeText();
-                machine = SM_OUTSIDE;
-            }
-            break;
-        case SM_SPAN:
-        case SM_MOVED:
-            if (in == Input::Eop) {
-                closeSpan();
-                closeText();
-                machine = SM_OUTSIDE;
-            } else if (in == Input::Font) {
-                // Also right after a span opened, so the characters that
-                // follow carry the font that sets them.
-                closeSpan();
-                openSpan();
-                machine = SM_SPAN;
-            } else if (in == Input::Character) {
-                startRun(hBefore, v);
-                append(param);
-                machine = SM_RUN;
-            }
-            break;
-        case SM_RUN:
-            if (in == Input::Eop) {
-                flush();
-                closeSpan();
-                closeText();
-                machine = SM_OUTSIDE;
-            } else if (in == Input::Font) {
-                flush();
-                closeSpan();
-                openSpan();
-                machine = SM_SPAN;
-            } else if (in == Input::Character) {
-                if (run.codes.size() >= kRunCapacity) {
-                    flush();
-                    startRun(hBefore, v);
-                }
-                append(param);
-            } else if (in == Input::Movement) {
-                flush();
-                machine = SM_MOVED;
-            }
-            break;
-    }
-    std::fprintf(log, "\nSM=<%d>", static_cast<int>(machine));
-}
-
-void TextDocument::pageBegin(int32_t count0) {
-    closePage();
-    dvipagetext(Input::Bop, count0);
-}
-void TextDocument::pageEnd() { dvipagetext(Input::Eop, 0); }
-void TextDocument::fontSelect(int32_t font) { dvipagetext(Input::Font, font); }
-void TextDocument::character(const CharEvent& c) { dvipagetext(Input::Character, c.code, c.h, c.v); }
-void TextDocument::movement(int32_t, int32_t) { dvipagetext(Input::Movement, 0); }
-void TextDocument::special(std::string_view, uint64_t) { dvipagetext(Input::Other, 0); }
-void TextDocument::plain(PlainCommand) { dvipagetext(Input::Other, 0); }
+void TextDocument::pageBegin(int32_t count0) { machine.pageBegin(count0); }
+void TextDocument::pageEnd() { machine.pageEnd(); }
+void TextDocument::fontSelect(int32_t font) { machine.fontSelect(font); }
+void TextDocument::character(const CharEvent& c) { machine.character(c.code, c.h, c.v); }
+void TextDocument::movement(int32_t, int32_t) { machine.movement(); }
+void TextDocument::special(std::string_view, uint64_t) { machine.other(); }
+void TextDocument::plain(PlainCommand) { machine.other(); }
 
 // Rules change no state: their rectangle, in DVI units and without a
 // position, follows whatever markup stands open.
 void TextDocument::rule(const RuleEvent& r) {
-    dvipagetext(Input::Rule, r.width);
+    machine.rule(r.width);
     std::fprintf(svg.get(), "\n<rect width=\"%d\" height=\"%d\"/>", r.width, r.height);
 }
 

@@ -335,6 +335,73 @@ TEST(HostileDvi, TruncatedAtEveryLength) {
     }
 }
 
+// The self-contained document of --paths stays a well-formed document
+// without DTD whatever the file: no postamble, bad fonts, pages without
+// eop, characters without font, positions and sizes at the ends of their
+// range, malformed colour specials, a font the map lacks, a page cut short.
+TEST(HostileDvi, PathsDocumentsAreWellFormed) {
+    struct Case {
+        const char* name;
+        std::string dvi;
+        int code;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"0 bytes", "", 15});
+    {
+        DviWriter w;
+        w.pre("bad").bop(1).eop().post().fntdef(0, "cm r10").postpost();
+        cases.push_back({"a postamble font of a bad name", w.str(), 14});
+    }
+    {
+        // Page 1 twice, the first without eop, a character before any font
+        // and one of a font selected but never defined.
+        DviWriter w;
+        w.pre("no eop").bop(1).fntdef(0, "cmr10").b.u1('A').u1(171).text("Hi").u1(178).text("x");
+        w.bop(1).b.u1(171).text("ok");
+        w.eop().post().fntdef(0, "cmr10").postpost();
+        cases.push_back({"a page without eop, characters without font", w.str(), 0});
+    }
+    {
+        Bytes cmds = DviWriter().fntdef(0, "cmr10", 0x7FFFFFFF, 655360).b;
+        cmds.u1(171).u1(146).u4(0x7FFFFFFF).text("A").u1(160).u4(0x80000000).text("B");
+        cmds.u1(132).u4(0x7FFFFFFF).u4(0x7FFFFFFF).u1(137).u4(0x80000000).u4(5).u1(132).u4(5).u4(0xFFFFFFFF);
+        cmds.u1(143).u1(0x80).u1(128).u1(0xFF).u1(133).u1(0);
+        cases.push_back({"positions and sizes at the ends of their range", onePageDvi(cmds), 0});
+    }
+    {
+        Bytes cmds = DviWriter().fntdef(0, "cmr10").b;
+        cmds.u1(171);
+        for (const std::string& special : {std::string("color push rgb 1 0"), std::string("color pop"),
+                                           std::string("color pop"), std::string("color push \xff\0<&", 15),
+                                           std::string("color push rgb 1e999 0 0"), std::string("color Red")}) {
+            cmds.u1(239).u1(static_cast<uint32_t>(special.size())).text(special).text("a");
+        }
+        cases.push_back({"malformed colour specials", onePageDvi(cmds), 0});
+    }
+    {
+        Bytes cmds = DviWriter().fntdef(0, "mvxhost").b;
+        cmds.u1(171).text("AB");
+        cases.push_back({"a font the map lacks", onePageDvi(cmds), 63});
+    }
+    {
+        Bytes cmds = DviWriter().fntdef(0, "cmr10").b;
+        cmds.u1(171).text("Cut").u1(239).u1(14).text("color push Red").text("short").u1(250);
+        cases.push_back({"a page cut short by an unknown command", onePageDvi(cmds), 102});
+    }
+    for (const Case& c : cases) {
+        Checked r = runChecked(c.name, c.dvi, {"--paths"});
+        EXPECT_EQ(r.r.exitCode, c.code) << c.name << "\n" << r.r.out.substr(0, 2000);
+        EXPECT_TRUE(r.fonts.empty()) << c.name;
+        TempDir dir;
+        writeFile(dir.file("out.svg"), r.svg);
+        ProcessResult lint = runProcess({"xmllint", "--nonet", "--noout", dir.file("out.svg")}, dir.path);
+        EXPECT_EQ(lint.exitCode, 0) << c.name << "\n" << lint.err.substr(0, 2000) << r.svg.substr(0, 2000);
+        EXPECT_EQ(r.svg.find("<!DOCTYPE"), std::string::npos) << c.name;
+        EXPECT_TRUE(endsWith(r.svg, "\n</svg>\n")) << c.name;
+        for (unsigned char b : r.svg) ASSERT_TRUE(b >= 0x20 || b == '\n') << c.name << ": control byte " << int{b};
+    }
+}
+
 // Font map lines of 100 KB, and a last line without its newline: the line
 // of the font is found whole and its glyphs are extracted.
 TEST(HostileMap, LongLinesAndNoFinalNewline) {

@@ -70,6 +70,9 @@ struct TeeSink : PageSink {
     void special(std::string_view text, uint64_t length) override {
         for (auto* s : sinks) s->special(text, length);
     }
+    void unselectedSpecial(std::string_view text, uint64_t length) override {
+        for (auto* s : sinks) s->unselectedSpecial(text, length);
+    }
     void plain(PlainCommand command) override {
         for (auto* s : sinks) s->plain(command);
     }

@@ -188,6 +188,27 @@ Rendered readPng(const std::string& path) {
     return r;
 }
 
+bool readRgbPng(const std::string& path, int& width, int& height, std::vector<uint8_t>& rgb) {
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&png, path.c_str())) return false;
+    png.format = PNG_FORMAT_RGB;
+    if (png.width == 0 || png.height == 0 || png.width > 20000 || png.height > 20000) {
+        png_image_free(&png);
+        return false;
+    }
+    std::vector<uint8_t> pixels(static_cast<size_t>(png.width) * png.height * 3);
+    png_color white{255, 255, 255};
+    if (!png_image_finish_read(&png, &white, pixels.data(), 0, nullptr)) {
+        png_image_free(&png);
+        return false;
+    }
+    width = static_cast<int>(png.width);
+    height = static_cast<int>(png.height);
+    rgb = std::move(pixels);
+    return true;
+}
+
 bool writePng(const std::string& path, const GrayImage& image) {
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
@@ -350,7 +371,8 @@ Rendered renderDvipng(const std::string& dviPath, int page, int dpi, int widthPx
     return r;
 }
 
-Rendered renderChromium(const std::string& svgOrHtml, int widthCss, int heightCss, int scale) {
+Rendered renderChromium(const std::string& svgOrHtml, int widthCss, int heightCss, int scale,
+                        std::vector<uint8_t>* rgb, std::string* dom) {
     Rendered r;
     if (widthCss <= 0 || heightCss <= 0 || scale <= 0 || scale > 8 || widthCss * scale > 16000 ||
         heightCss * scale > 16000) {
@@ -408,8 +430,11 @@ Rendered renderChromium(const std::string& svgOrHtml, int widthCss, int heightCs
         "--disable-sync", "--disable-extensions", "--disable-dev-shm-usage", "--disable-breakpad",
         "--user-data-dir=" + dir.file("profile"), "--hide-scrollbars", "--screenshot=" + shot,
         "--window-size=" + std::to_string(widthCss) + "," + std::to_string(heightCss),
-        "--force-device-scale-factor=" + std::to_string(scale), fileUrl(doc)};
+        "--force-device-scale-factor=" + std::to_string(scale)};
+    if (dom != nullptr) args.push_back("--dump-dom");
+    args.push_back(fileUrl(doc));
     ProcessResult run = runProcess(args, dir.path);
+    if (dom != nullptr) *dom = run.out;
     if (run.exitCode != 0) {
         r.error = "chromium exited with " + std::to_string(run.exitCode) + ": " + lastLines(run.err);
         return r;
@@ -423,7 +448,10 @@ Rendered renderChromium(const std::string& svgOrHtml, int widthCss, int heightCs
         r.error = "chromium made " + std::to_string(r.image.width) + "x" + std::to_string(r.image.height) +
                   " pixels instead of " + std::to_string(widthCss * scale) + "x" +
                   std::to_string(heightCss * scale);
+        return r;
     }
+    int w = 0, h = 0;
+    if (rgb != nullptr && !readRgbPng(shot, w, h, *rgb)) r.error = "cannot read the colours of " + shot;
     return r;
 }
 

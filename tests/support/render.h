@@ -38,6 +38,9 @@ struct Rendered {
 // Reads any PNG file (gray, palette, RGB, with or without alpha; alpha is
 // laid over white) as gray pixels.
 Rendered readPng(const std::string& path);
+// Reads any PNG file as RGB pixels (three bytes a pixel, row by row; alpha
+// laid over white); false, with nothing read, when it cannot.
+bool readRgbPng(const std::string& path, int& width, int& height, std::vector<uint8_t>& rgb);
 // Writes gray pixels, or RGB pixels (three bytes a pixel), as a PNG file.
 bool writePng(const std::string& path, const GrayImage& image);
 bool writeRgbPng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb);
@@ -87,8 +90,11 @@ Rendered renderDvipng(const std::string& dviPath, int page, int dpi, int widthPx
 // device pixels); as for an <img>, nothing outside it is loaded and no
 // script runs. Any other file is opened as it is. Each call starts one
 // browser (a few seconds): put several pictures on one page where that is
-// possible.
-Rendered renderChromium(const std::string& svgOrHtml, int widthCss, int heightCss, int scale);
+// possible. With rgb given, the screenshot's colours are kept there too
+// (three bytes a pixel, the image's size); with dom given, the document as
+// its scripts left it, serialized.
+Rendered renderChromium(const std::string& svgOrHtml, int widthCss, int heightCss, int scale,
+                        std::vector<uint8_t>* rgb = nullptr, std::string* dom = nullptr);
 
 // How alike the ink (1 - gray) of two images of one size is. Both are
 // blurred with a Gaussian of `sigmaPx` (about a stroke width, so that
