@@ -166,7 +166,7 @@ TEST(TarnevikBatch, NothingOfOneJobReachesTheNext) {
     // A font file that, past its font, redefines how the program writes
     // numbers: its own file shows it, the next job must not.
     ASSERT_EQ(runProcess({"t1ascii", cmr, dir.file("cmr10.pfa")}, dir.path).exitCode, 0);
-    ASSERT_TRUE(writeFile(dir.file("rogue.pfa"), readFile(dir.file("cmr10.pfa")) + "\n/num { pop (0) } def\n"));
+    ASSERT_TRUE(writeFile(dir.file("rogue.pfa"), readFile(dir.file("cmr10.pfa")) + "\n/emitnum { pop (0) emit } def\n"));
     // A file that defines a font only when it finds CMR10 already loaded.
     ASSERT_TRUE(writeFile(dir.file("borrow.ps"),
                           "FontDirectory /CMR10 known {\n"
