@@ -24,7 +24,7 @@ cat > eight.tex <<'TEX'
 \usepackage{lmodern}
 \pagestyle{empty}
 \begin{document}
-Za\.z\'o\l\'c g\k{e}\'sl\k{a} ja\'z\'n --- ``fine'' \textbf{bold}
+Za\.z\'o\l\'c g\k{e}\'sl\k{a} ja\'z\'n --- ``fine''
 \[ \int_0^1 \frac{x^2}{\sqrt{1+x}}\,dx = \sum_{k=1}^\infty \alpha_k \]
 \end{document}
 TEX
