@@ -143,18 +143,11 @@ void GlyphCache::store(const GlyphKey& key, const std::string& font) {
     }
     const std::string entry =
         std::string(kMagic) + key.text + "\n" + std::to_string(font.size()) + " " + hex64(fnv1a64(font)) + "\n" + font;
-    bool written = true;
-    for (size_t at = 0; at < entry.size();) {
-        ssize_t n = ::write(fd, entry.data() + at, entry.size() - at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            written = false;
-            break;
-        }
-        at += static_cast<size_t>(n);
-    }
     fchmod(fd, 0600);
-    if (::close(fd) != 0) written = false;
+    FileHandle f(fdopen(fd, "wb"));
+    if (!f) ::close(fd);
+    bool written = f && std::fwrite(entry.data(), 1, entry.size(), f.get()) == entry.size();
+    if (!closeChecked(f)) written = false;
     if (!written || std::rename(temp.c_str(), (dir + "/" + key.file).c_str()) != 0) {
         const int err = errno;
         std::remove(temp.c_str());

@@ -80,16 +80,9 @@ std::optional<GlyphList> GlyphList::load() {
     setKpseProgramName();
     std::unique_ptr<char, decltype(&free)> found(kpse_find_file("glyphlist.txt", kpse_fontmap_format, 0), &free);
     if (!found) return std::nullopt;
-    FileHandle f = openFile(found.get(), "rb");
-    if (!f) return std::nullopt;
-    std::string text;
-    std::vector<char> buf(65536);
-    size_t got;
-    while ((got = std::fread(buf.data(), 1, buf.size(), f.get())) > 0) {
-        text.append(buf.data(), got);
-        if (text.size() > kMaxListBytes) return std::nullopt;
-    }
-    return parse(text);
+    std::optional<std::string> text = readWholeFile(found.get(), kMaxListBytes);
+    if (!text) return std::nullopt;
+    return parse(*text);
 }
 
 std::u32string GlyphList::component(std::string_view name) const {

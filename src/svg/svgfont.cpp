@@ -93,7 +93,6 @@ namespace {
 
 // A font the glyph cache does not hold.
 struct CacheMiss {
-    size_t font;  // its place in the fonts
     std::string name;
     MapEntry entry;
     FontFiles files;
@@ -258,7 +257,7 @@ int extractGlyphs(const FontBuildSettings& settings, const std::vector<FontUse>&
                              key.file.c_str());
             else
                 std::fprintf(log, "cache: glyphs of %s from Ghostscript\n", font.name.c_str());
-            misses.push_back({i, font.name, *entry, *files, used, key});
+            misses.push_back({font.name, *entry, *files, used, key});
             continue;
         }
         std::optional<FontExtraction> x = svgfontextract(font.name, *entry, symbols, config, work.path, log, msg);
