@@ -4,7 +4,8 @@
 set -eu
 packages="g++ cmake make pkg-config libkpathsea-dev ghostscript texlive-base texlive-binaries
 libgtest-dev libxml2-utils clang libclang-rt-dev dvipng chromium libpng-dev fonts-dejavu-core
-texlive-latex-base texlive-latex-recommended lmodern cm-super-minimal t1utils"
+texlive-latex-base texlive-latex-recommended texlive-fonts-recommended texlive-pictures
+texlive-pstricks preview-latex-style lmodern cm-super-minimal t1utils"
 missing=""
 for p in $packages; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
