@@ -2,7 +2,6 @@
 // writer, the SVG fonts, and the one place where results become exit codes.
 #include <sys/stat.h>
 
-#include <map>
 #include <vector>
 
 #include "base/bounded_log.h"
@@ -14,13 +13,13 @@
 #include "dvi/dvipage.h"
 #include "front/front.h"
 #include "front/output_files.h"
+#include "front/page_choice.h"
+#include "front/run_parts.h"
+#include "svg/page_name.h"
 #include "svg/svgfont.h"
-#include "svg/paths_document.h"
 #include "svg/text_document.h"
 
 namespace morvex {
-
-namespace {
 
 const char* dvibaseMessage(int code) {
     switch (code) {
@@ -32,6 +31,8 @@ const char* dvibaseMessage(int code) {
         default: return "";
     }
 }
+
+namespace {
 
 // The outputs once they are open: closed in the run's order (DVI, SVG
 // document, trace log) on every way out, and a lost write turned into an
@@ -66,41 +67,15 @@ private:
     std::FILE* out;
 };
 
-// What differs between the two documents: the prologue, and how the glyphs
-// reach the reader, through a fonts file or inside the document.
-void beginDocument(TextDocument& document, const DviFrame& frame, const Settings& settings) {
-    document.prologue(frame, settings.fontsPath);
-}
-
-void beginDocument(PathsDocument& document, const DviFrame& frame, const Settings& settings) {
-    document.prologue(frame, settings.selectedPage);
-}
-
-int finishDocument(TextDocument& document, const FontBuildSettings& fontSettings, const std::vector<FontUse>& used,
-                   std::FILE* log, std::FILE* out) {
-    document.end();
-    return svgfontbuild(fontSettings, used, log, out);
-}
-
-int finishDocument(PathsDocument& document, const FontBuildSettings& fontSettings, const std::vector<FontUse>& used,
-                   std::FILE* log, std::FILE* out) {
-    std::map<std::string, FontOutlines> outlines;
-    int r = svgfontoutlines(fontSettings, used, log, out, outlines);
-    // The document is closed whatever the glyphs: a missing font leaves
-    // its characters undrawn, not the markup open.
-    document.end(outlines);
-    return r;
-}
-
-template <class Document>
-int run(Document& document, FileHandle dvi, FileHandle log, const Settings& settings, std::FILE* out) {
-    OpenFiles<Document> files(std::move(dvi), document, std::move(log), out);
+// The default document: the pages' text, then the SVG fonts file.
+int runText(TextDocument& document, FileHandle dvi, FileHandle log, const Settings& settings, std::FILE* out) {
+    OpenFiles<TextDocument> files(std::move(dvi), document, std::move(log), out);
     std::FILE* const logStream = files.logStream();
     document.head();
 
     DviFrame frame;
     int rc = dvibase(frame, files.dviStream(), logStream, out);
-    if (rc == kDvibaseOk || rc == kDvibaseBadFntDef || rc == kDvibaseNoBop) beginDocument(document, frame, settings);
+    if (rc == kDvibaseOk || rc == kDvibaseBadFntDef || rc == kDvibaseNoBop) document.prologue(frame, settings.fontsPath);
     if (rc != kDvibaseOk) {
         std::fprintf(out, "%s", dvibaseMessage(rc));
         return files.finish(rc, settings);
@@ -108,21 +83,15 @@ int run(Document& document, FileHandle dvi, FileHandle log, const Settings& sett
 
     // A stop inside the pages is passed on as the exit code: the SVG
     // document is then cut short and must not pass for a complete one.
-    PageInterpreter pages(settings.selectedPage, frame.stackCapacity, logStream, out);
+    PageInterpreter pages(choosePages(settings, frame, out).selector, frame.stackCapacity, logStream, out);
     int result = pages.dvipage(files.dviStream(), document);
     if (result != kDvipageOk) return files.finish(result, settings);
 
-    FontBuildSettings fontSettings;
-    fontSettings.configDir = settings.configDir;
-    fontSettings.fontsPath = settings.fontsPath;
-    fontSettings.limits.parallel = processorCount();
-    fontSettings.limits.timeLimit = settings.gsTimeLimit;
-    fontSettings.cache = settings.cache;
-    fontSettings.cacheDir = settings.cacheDir;
     int fontsResult = 0;
     {
         InterruptGuard guard;
-        fontsResult = finishDocument(document, fontSettings, pages.usedFonts(), logStream, out);
+        document.end();
+        fontsResult = svgfontbuild(fontBuildSettings(settings), pages.usedFonts(), logStream, out);
         if (int sig = interruptSignal(); sig != 0) {
             // The runs are ended and the private directory is gone; what
             // was written stays, and the process ends as the signal would
@@ -135,13 +104,24 @@ int run(Document& document, FileHandle dvi, FileHandle log, const Settings& sett
     pages.dvipagefontfree();
     if (fontsResult != 0) return files.finish(kExitSvgFontBase + fontsResult, settings);
     if (pages.selectedPages() == 0) {
-        std::fprintf(out, "\nNo page carries the number %d.\n", settings.selectedPage);
+        sayNoPage(settings, out);
         return files.finish(kExitNoSuchPage, settings);
     }
     return files.finish(kExitOk, settings);
 }
 
 }  // namespace
+
+FontBuildSettings fontBuildSettings(const Settings& settings) {
+    FontBuildSettings fontSettings;
+    fontSettings.configDir = settings.configDir;
+    fontSettings.fontsPath = settings.fontsPath;
+    fontSettings.limits.parallel = processorCount();
+    fontSettings.limits.timeLimit = settings.gsTimeLimit;
+    fontSettings.cache = settings.cache;
+    fontSettings.cacheDir = settings.cacheDir;
+    return fontSettings;
+}
 
 int convert(const Settings& settings, const char* program, std::FILE* out) {
     const std::string& dviName = settings.dviName;
@@ -157,8 +137,12 @@ int convert(const Settings& settings, const char* program, std::FILE* out) {
                      dviName.c_str());
         return kExitSeek;
     }
-    std::vector<NamedFile> files = {
-        {"DVI file", dviName}, {"trace log", settings.logPath}, {"SVG document", settings.svgPath}};
+    const bool eachPage = settings.paths && namesEachPage(settings.svgPath);
+    std::vector<NamedFile> files = {{"DVI file", dviName}, {"trace log", settings.logPath}};
+    if (eachPage)
+        for (const std::string& name : pageDocumentNames(settings, dvi.get())) files.push_back({"SVG document", name});
+    else
+        files.push_back({"SVG document", settings.svgPath});
     if (!settings.paths) files.push_back({"SVG fonts file", settings.fontsPath});
     if (auto clash = findClash(files)) {
         std::fprintf(out, "%s: the %s %s and the %s %s are the same file; nothing was written.\n", program,
@@ -173,20 +157,17 @@ int convert(const Settings& settings, const char* program, std::FILE* out) {
         std::fprintf(out, "%s: Can not open %s as output file.\n", program, settings.logPath.c_str());
         return kExitLogOpen;
     }
-    FileHandle svg = openFile(settings.svgPath.c_str(), "wb");
-    if (!svg) {
+    FileHandle svg = eachPage ? nullptr : openFile(settings.svgPath.c_str(), "wb");
+    if (!svg && !eachPage) {
         std::fprintf(out, "%s: Can not open %s as output file.\n", program, settings.svgPath.c_str());
         return kExitSvgOpen;
     }
     std::fprintf(out, "Opening files: %s (r) %s %s (w).\n", dviName.c_str(), settings.logPath.c_str(),
                  settings.svgPath.c_str());
     std::FILE* const logStream = log.get();
-    if (settings.paths) {
-        PathsDocument document(std::move(svg), logStream, out);
-        return run(document, std::move(dvi), std::move(log), settings, out);
-    }
+    if (settings.paths) return runPaths(std::move(svg), std::move(dvi), std::move(log), settings, out);
     TextDocument document(std::move(svg), logStream, out);
-    return run(document, std::move(dvi), std::move(log), settings, out);
+    return runText(document, std::move(dvi), std::move(log), settings, out);
 }
 
 }  // namespace morvex

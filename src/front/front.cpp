@@ -33,6 +33,35 @@ void printVersion(std::FILE* out) {
     std::fprintf(out, "Also --cache[=DIR] keeps glyphs between runs, --gs-time-limit=SECONDS bounds Ghostscript.\n");
 }
 
+bool readPageList(const char* text, Settings& settings, const char* program) {
+    PageListParse parsed = parsePageList(text);
+    if (!parsed.list) {
+        std::fprintf(stderr, "%s: --pages=%s: %s\n", program, text, parsed.error.c_str());
+        return false;
+    }
+    settings.pages = std::move(parsed.list);
+    return true;
+}
+
+bool readBoxKind(const char* text, Settings& settings, const char* program) {
+    settings.bbox = boxKindNamed(text);
+    if (!settings.bbox) std::fprintf(stderr, "%s: --bbox takes page, min, paper or preview, not %s\n", program, text);
+    return settings.bbox.has_value();
+}
+
+// Options that cannot go together, told once all are read.
+bool optionsAgree(const Settings& settings, const char* program) {
+    if (settings.pageGiven && settings.pages) {
+        std::fprintf(stderr, "%s: -p chooses pages by number and --pages by position: give one of them\n", program);
+        return false;
+    }
+    if (settings.bbox && !settings.paths) {
+        std::fprintf(stderr, "%s: --bbox sets the box of the --paths document; give --paths too\n", program);
+        return false;
+    }
+    return true;
+}
+
 // What readoptions decided: go on with the run, or end it with a code.
 struct OptionResult {
     bool proceed = true;
@@ -42,23 +71,29 @@ struct OptionResult {
 OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* out) {
     // The two long options of old keep their return values; the later
     // ones take values that no short option has.
-    enum : int { kOptPaths = 256, kOptGsTimeLimit, kOptCache };
+    enum : int { kOptPaths = 256, kOptGsTimeLimit, kOptCache, kOptPages, kOptBbox };
     static const struct option longOptions[] = {
         {"version", no_argument, nullptr, 0},
         {"help", no_argument, nullptr, 1},
         {"paths", no_argument, nullptr, kOptPaths},
         {"gs-time-limit", required_argument, nullptr, kOptGsTimeLimit},
         {"cache", optional_argument, nullptr, kOptCache},
+        {"pages", required_argument, nullptr, kOptPages},
+        {"bbox", required_argument, nullptr, kOptBbox},
         {nullptr, 0, nullptr, 0},
     };
     optind = 0;  // full re-initialisation, so a second run in one process starts afresh
     for (;;) {
         int c = getopt_long(argc, argv, "p:o:O:d:f:c:", longOptions, nullptr);
-        if (c == -1) return {};
+        if (c == -1) {
+            if (!optionsAgree(settings, argv[0])) return {false, kExitOption};
+            return {};
+        }
         switch (c) {
             case 'p':
                 std::fprintf(out, "Page: %s\n", optarg);
                 settings.selectedPage = parsePage(optarg);
+                settings.pageGiven = true;
                 break;
             case 'o':
                 std::fprintf(out, "SVG output is now: %s\n", optarg);
@@ -86,6 +121,12 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
             case kOptCache:
                 settings.cache = true;
                 if (optarg != nullptr) settings.cacheDir = std::string(optarg);
+                break;
+            case kOptPages:
+                if (!readPageList(optarg, settings, argv[0])) return {false, kExitOption};
+                break;
+            case kOptBbox:
+                if (!readBoxKind(optarg, settings, argv[0])) return {false, kExitOption};
                 break;
             case kOptGsTimeLimit: {
                 const std::string text = optarg;

@@ -4,6 +4,9 @@
 #include <optional>
 #include <string>
 
+#include "front/page_list.h"
+#include "svg/page_box.h"
+
 namespace morvex {
 
 constexpr const char* kDefaultConfigDir = "/usr/local/share/texmf/morvex";
@@ -34,6 +37,9 @@ struct Settings {
     std::string fontsPath = "fonts.svg";
     std::string configDir = kDefaultConfigDir;
     int32_t selectedPage = 1;
+    bool pageGiven = false;          // -p was given
+    std::optional<PageList> pages;   // --pages: pages by position instead of \count0
+    std::optional<BoxKind> bbox;     // --bbox: the box of --paths pages
     int gsTimeLimit = 60;  // seconds for one Ghostscript run
     bool paths = false;    // the self-contained document with glyphs as paths
     bool cache = false;    // glyphs kept between runs

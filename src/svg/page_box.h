@@ -1,6 +1,7 @@
 #pragma once
 // The box a --paths page is shown in, and its size as the tools that embed
 // formulas in web pages read it.
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string_view>
@@ -29,6 +30,12 @@ struct PageBox {
 
     // The height above the baseline, or the whole height without one.
     double heightAboveBaseline() const { return hasBaseline ? height - depth : height; }
+};
+
+// A page's box with the page it belongs to.
+struct PlacedBox {
+    uint64_t position = 0;
+    PageBox box;
 };
 
 // What a page's box may come from.

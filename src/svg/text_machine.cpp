@@ -80,7 +80,9 @@ void TextMachine::step(Input in, int32_t param, int32_t hBefore, int32_t v) {
             }
             break;
     }
-    std::fprintf(log, "\nSM=<%d>", static_cast<int>(machine));
+    // "\nSM=<%d>" with the state, written as text: it follows every event.
+    static constexpr const char* kStateTrace[] = {"\nSM=<0>", "\nSM=<1>", "\nSM=<2>", "\nSM=<3>", "\nSM=<4>"};
+    std::fputs(kStateTrace[machine], log);
 }
 
 }  // namespace morvex

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "front/page_list.h"
-#include "front/page_name.h"
+#include "svg/page_name.h"
 
 namespace morvex {
 namespace {

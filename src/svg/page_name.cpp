@@ -1,4 +1,4 @@
-#include "front/page_name.h"
+#include "svg/page_name.h"
 
 namespace morvex {
 

@@ -1,0 +1,187 @@
+// The --paths run: two passes over the pages with one extraction of all
+// their glyphs between them. The first pass, silent, gathers what every
+// page must know before it is drawn (its glyphs, its box); the second
+// traces, shows its progress and writes each page.
+#include <cmath>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "base/dvi_frame.h"
+#include "base/interrupt.h"
+#include "dvi/dvibase.h"
+#include "dvi/dvipage.h"
+#include "front/page_choice.h"
+#include "front/run_parts.h"
+#include "svg/glyph_list.h"
+#include "svg/glyph_table.h"
+#include "svg/page_gathering.h"
+#include "svg/page_name.h"
+#include "svg/paths_document.h"
+
+namespace morvex {
+
+namespace {
+
+class PathsRun {
+public:
+    PathsRun(FileHandle svg, FileHandle dvi, FileHandle log, const Settings& settings, std::FILE* out)
+        : svg(std::move(svg)), dvi(std::move(dvi)), log(std::move(log)), settings(settings), out(out) {}
+
+    int run();
+
+private:
+    int gather(const PageChoice& choice, PageGathering& gathering);
+    int extract(std::map<std::string, FontOutlines>& outlines);
+    std::unique_ptr<PathsDocument> writer(const GlyphTable& table, std::vector<PlacedBox> placed);
+    int draw(const PageChoice& choice, PathsDocument& document, int& selected);
+    int finish(int code, PathsDocument* document);
+
+    FileHandle svg;
+    FileHandle dvi;
+    FileHandle log;
+    const Settings& settings;
+    std::FILE* const out;
+    DviFrame frame;
+    long firstPage = 0;
+    FontRegistry registry;
+};
+
+double ptPerDviOf(const DviFrame& frame) {
+    return std::isfinite(frame.ptPerDvi) ? static_cast<double>(frame.ptPerDvi) : 0.0;
+}
+
+// The box of the default document: the postamble's widest and tallest
+// page with one inch of margin at the left and the top.
+PageBox postambleBox(const DviFrame& frame) {
+    PageBox box;
+    box.width = frame.u * ptPerDviOf(frame) + box.originX;
+    box.height = frame.l * ptPerDviOf(frame) + box.originY;
+    return box;
+}
+
+int PathsRun::run() {
+    int rc = dvibase(frame, dvi.get(), log.get(), out);
+    if (rc != kDvibaseOk) {
+        std::fprintf(out, "%s", dvibaseMessage(rc));
+        if (rc != kDvibaseBadFntDef && rc != kDvibaseNoBop) frame = DviFrame{};
+        GlyphTable none(registry, nullptr, nullptr);
+        std::unique_ptr<PathsDocument> document = writer(none, {});
+        return finish(rc, document.get());
+    }
+    firstPage = std::ftell(dvi.get());
+    const PageChoice choice = choosePages(settings, frame, out);
+    PageGathering gathering(settings.bbox == BoxKind::Min);
+    const int gathered = gather(choice, gathering);
+
+    // A run the pages cut short extracts no glyph, as before; the second
+    // pass reports the stop.
+    std::map<std::string, FontOutlines> outlines;
+    const int fontsResult = gathered == kDvipageOk ? extract(outlines) : 0;
+    std::optional<GlyphList> names;
+    if (!outlines.empty()) {
+        names = GlyphList::load();
+        if (!names) std::fputs("\nPaths: glyphlist.txt not found; the text is that of the codes", log.get());
+    }
+    const GlyphTable table(registry, gathered == kDvipageOk ? &outlines : nullptr, names ? &*names : nullptr);
+    table.trace(registry, log.get());
+    std::unique_ptr<PathsDocument> document =
+        writer(table, gathering.boxes(settings.bbox, table, ptPerDviOf(frame), postambleBox(frame)));
+
+    int selected = 0;
+    const int drawn = draw(choice, *document, selected);
+    if (drawn != kDvipageOk) return finish(drawn, document.get());
+    if (fontsResult != 0) return finish(kExitSvgFontBase + fontsResult, document.get());
+    if (selected == 0) {
+        sayNoPage(settings, out);
+        return finish(kExitNoSuchPage, document.get());
+    }
+    return finish(kExitOk, document.get());
+}
+
+// The silent pass: neither trace nor progress, which the second pass gives.
+int PathsRun::gather(const PageChoice& choice, PageGathering& gathering) {
+    FileHandle quietLog = discardingStream();
+    FileHandle quietOut = discardingStream();
+    PageInterpreter pages(choice.selector, frame.stackCapacity, quietLog.get(), quietOut.get());
+    PageBuilder builder(registry, gathering, quietLog.get(), false);
+    const int rc = pages.dvipage(dvi.get(), builder);
+    builder.finish();
+    return rc;
+}
+
+int PathsRun::extract(std::map<std::string, FontOutlines>& outlines) {
+    InterruptGuard guard;
+    const int r = svgfontoutlines(fontBuildSettings(settings), registry.uses(), log.get(), out, outlines);
+    if (int sig = interruptSignal(); sig != 0) {
+        // The runs are ended and the private directory is gone; the
+        // process ends as the signal would have ended it.
+        svg.reset();
+        log.reset();
+        std::fflush(out);
+        endWithSignal(sig);
+    }
+    return r;
+}
+
+std::unique_ptr<PathsDocument> PathsRun::writer(const GlyphTable& table, std::vector<PlacedBox> placed) {
+    const double ptPerDvi = ptPerDviOf(frame);
+    if (!svg)
+        return std::make_unique<PathsDocument>(settings.svgPath, table, std::move(placed), postambleBox(frame),
+                                               ptPerDvi, log.get(), out);
+    return std::make_unique<PathsDocument>(std::move(svg), settings.svgPath, table, registry, std::move(placed),
+                                           postambleBox(frame), ptPerDvi, log.get(), out);
+}
+
+int PathsRun::draw(const PageChoice& choice, PathsDocument& document, int& selected) {
+    if (std::fseek(dvi.get(), firstPage, SEEK_SET) != 0) {
+        std::fputs("\nCan not seek dvi file\n", out);
+        return kExitSeek;
+    }
+    PageInterpreter pages(choice.selector, frame.stackCapacity, log.get(), out);
+    PageBuilder builder(registry, document, log.get(), true);
+    const int rc = pages.dvipage(dvi.get(), builder);
+    builder.finish();
+    selected = pages.selectedPages();
+    if (rc == kDvipageOk) pages.dvipagefontfree();
+    return rc;
+}
+
+// Closes the documents and the log; a lost write becomes the exit code
+// unless the run already ends with another, and is told either way.
+int PathsRun::finish(int code, PathsDocument* document) {
+    dvi.reset();
+    bool written = true, created = true;
+    if (document != nullptr && !document->close()) {
+        written = false;
+        created = !document->failedToCreate();
+    }
+    const bool logWritten = closeChecked(log);
+    if (!logWritten) std::fprintf(out, "\nCan not write %s: the trace log is incomplete.\n", settings.logPath.c_str());
+    if (code != kExitOk) return code;
+    if (!created) return kExitSvgOpen;
+    if (!written) return kExitSvgWrite;
+    if (!logWritten) return kExitLogWrite;
+    return kExitOk;
+}
+
+}  // namespace
+
+int runPaths(FileHandle svg, FileHandle dvi, FileHandle log, const Settings& settings, std::FILE* out) {
+    PathsRun run(std::move(svg), std::move(dvi), std::move(log), settings, out);
+    return run.run();
+}
+
+std::vector<std::string> pageDocumentNames(const Settings& settings, std::FILE* dvi) {
+    FileHandle quiet = discardingStream();
+    DviFrame frame;
+    const int rc = dvibase(frame, dvi, quiet.get(), quiet.get());
+    std::rewind(dvi);
+    std::vector<std::string> names;
+    if (rc != kDvibaseOk) return names;
+    for (uint64_t p : choosePages(settings, frame, nullptr).positions)
+        names.push_back(pageFileName(settings.svgPath, static_cast<uint32_t>(p)));
+    return names;
+}
+
+}  // namespace morvex

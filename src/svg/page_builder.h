@@ -1,0 +1,99 @@
+#pragma once
+// Gathers the commands of each selected page into a PageModel (glyph uses,
+// rules, colours, the runs of its invisible text, its preview box) and
+// hands the page to a consumer at its end: the pass that collects what
+// all pages need before any is written, or the one that writes them.
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "base/page_events.h"
+#include "svg/color_special.h"
+#include "svg/font_registry.h"
+#include "svg/page_model.h"
+#include "svg/text_machine.h"
+
+namespace morvex {
+
+class PageConsumer {
+public:
+    // A selected page, complete or cut short by the end of the pass. The
+    // consumer may keep what it needs; the builder empties it afterwards.
+    virtual void page(PageModel& page) = 0;
+    // Every special of every page, selected or not (its first bytes, all
+    // of them when text.size() equals length).
+    virtual void special(std::string_view text, uint64_t length, bool onSelectedPage) {
+        (void)text, (void)length, (void)onSelectedPage;
+    }
+
+protected:
+    ~PageConsumer() = default;
+};
+
+class PageBuilder final : public PageSink, private TextMarkup {
+public:
+    // With withText the runs of the invisible text are gathered too, and
+    // the text state machine traces to log.
+    PageBuilder(FontRegistry& fonts, PageConsumer& consumer, std::FILE* log, bool withText);
+
+    // A page the pages' end left open goes to the consumer as it is.
+    void finish();
+
+    void pageBegin(int32_t count0, uint64_t position) override;
+    void pageEnd() override;
+    void fontSelect(int32_t font) override;
+    void character(const CharEvent& c) override;
+    void rule(const RuleEvent& r) override;
+    void movement(int32_t h, int32_t v) override;
+    void special(std::string_view text, uint64_t length) override;
+    void unselectedSpecial(std::string_view text, uint64_t length) override;
+    void plain(PlainCommand command) override;
+
+private:
+    // The font of a font number as last seen, so that a character finds
+    // its font without a lookup by name.
+    struct FontSlot {
+        bool valid = false;
+        std::string name;
+        uint32_t s = 0;
+        uint32_t index = 0;
+    };
+    // The end of the run gathered last, for the space between words.
+    struct RunEnd {
+        bool valid = false;
+        int64_t h = 0;
+        int32_t v = 0;
+        uint32_t size = 0;
+    };
+
+    void openText(int32_t page) override;
+    void openSpan(int32_t) override {}
+    void closeSpan() override {}
+    void closeText() override {}
+    void endRun(const TextRun& run) override;
+
+    uint32_t fontIndex(const CharEvent& c);
+    void applyColor(std::string_view text, uint64_t length);
+    void deliver();
+
+    FontRegistry& fonts;
+    PageConsumer& consumer;
+    std::FILE* const log;
+    const bool withText;
+    TextMachine machine;
+
+    PageModel model;
+    bool pageOpen = false;
+    ColorStack colors;
+    std::array<FontSlot, 256> slots;
+
+    // The run the machine is collecting.
+    uint32_t runFirst = 0;
+    int64_t runWidth = 0;
+    uint32_t runSize = 0;
+    RunEnd lastRun;
+};
+
+}  // namespace morvex
