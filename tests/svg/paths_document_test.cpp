@@ -22,6 +22,7 @@
 #include "support/paths_harness.h"
 #include "support/process.h"
 #include "support/recording_sink.h"
+#include "support/svg_walk.h"
 #include "svg/text_document.h"
 
 namespace morvex {
@@ -46,52 +47,6 @@ FontOutlines outlinesOf(std::vector<Glyph> glyphs, double unitsPerEm = 1000) {
     return f;
 }
 
-// An affine map a b c d e f, as SVG's matrix(a b c d e f).
-struct Affine {
-    double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
-    Affine then(const Affine& outer) const {
-        return {outer.a * a + outer.c * b, outer.b * a + outer.d * b, outer.a * c + outer.c * d,
-                outer.b * c + outer.d * d, outer.a * e + outer.c * f + outer.e, outer.b * e + outer.d * f + outer.f};
-    }
-    std::pair<double, double> apply(double x, double y) const { return {a * x + c * y + e, b * x + d * y + f}; }
-};
-
-std::vector<double> numbersIn(const std::string& s) {
-    std::vector<double> v;
-    static const std::regex kNumber(R"(-?[0-9]+(\.[0-9]+)?)");
-    for (std::sregex_iterator it(s.begin(), s.end(), kNumber), end; it != end; ++it) v.push_back(std::stod(it->str()));
-    return v;
-}
-
-// The transform attribute of an element: matrix(...), scale(s) or
-// scale(sx sy), or translate(tx ty); with x and y attributes too (a use).
-Affine transformOf(const std::string& element) {
-    Affine t;
-    std::smatch m;
-    static const std::regex kTransform(R"re(transform="(matrix|scale|translate)\(([^)]*)\)")re");
-    if (std::regex_search(element, m, kTransform)) {
-        std::vector<double> n = numbersIn(m[2]);
-        if (m[1] == "matrix" && n.size() == 6)
-            t = {n[0], n[1], n[2], n[3], n[4], n[5]};
-        else if (m[1] == "scale" && n.size() == 1)
-            t = {n[0], 0, 0, n[0], 0, 0};
-        else if (m[1] == "scale" && n.size() == 2)
-            t = {n[0], 0, 0, n[1], 0, 0};
-        else if (m[1] == "translate" && n.size() == 2)
-            t = {1, 0, 0, 1, n[0], n[1]};
-        else
-            ADD_FAILURE() << "unreadable transform in " << element;
-    }
-    static const std::regex kX(R"re( x="([-0-9.]+)")re"), kY(R"re( y="([-0-9.]+)")re");
-    if (element.rfind("<use", 0) == 0) {
-        Affine at;
-        if (std::regex_search(element, m, kX)) at.e = std::stod(m[1]);
-        if (std::regex_search(element, m, kY)) at.f = std::stod(m[1]);
-        t = t.then(at);
-    }
-    return t;
-}
-
 std::vector<std::string> elements(const std::string& svg, const std::string& pattern) {
     std::vector<std::string> found;
     const std::regex re(pattern);
@@ -99,40 +54,11 @@ std::vector<std::string> elements(const std::string& svg, const std::string& pat
     return found;
 }
 
-// Each glyph use and rule as drawn: its element, the map from its own
-// units to the document's, and the fill of the group around it.
-struct Drawn {
-    std::string element;
-    Affine toDocument;
-    std::string fill;
-};
+using Drawn = testing::DrawnElement;
+using testing::Affine;
+using testing::transformOf;
 
-std::vector<Drawn> drawn(const std::string& svg) {
-    struct Group {
-        Affine t;
-        std::string fill;
-    };
-    std::vector<Group> stack{{{}, "none"}};
-    std::vector<Drawn> out;
-    bool inDefs = false;
-    for (const std::string& tag : elements(svg, R"(<(/?)(g|use|rect|defs)\b[^>]*>)")) {
-        if (tag == "<defs>" || tag == "</defs>") {
-            inDefs = tag == "<defs>";
-        } else if (inDefs) {
-            continue;
-        } else if (tag == "</g>") {
-            if (stack.size() > 1) stack.pop_back();
-        } else if (tag.rfind("<g", 0) == 0) {
-            Group g{transformOf(tag).then(stack.back().t), stack.back().fill};
-            std::smatch m;
-            if (std::regex_search(tag, m, std::regex(R"re(fill="([^"]*)")re"))) g.fill = m[1];
-            if (tag.back() == '>' && tag[tag.size() - 2] != '/') stack.push_back(g);
-        } else {
-            out.push_back({tag, transformOf(tag).then(stack.back().t), stack.back().fill});
-        }
-    }
-    return out;
-}
+std::vector<Drawn> drawn(const std::string& svg) { return testing::drawnElements(svg); }
 
 std::vector<Drawn> uses(const std::string& svg) {
     std::vector<Drawn> u;
