@@ -35,11 +35,6 @@ void appendHexColor(std::string& out, Rgb c) {
     }
 }
 
-void appendDigits(std::string& out, uint32_t v) {
-    char buf[12];
-    out.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
-}
-
 // The codes each font's glyphs are used with on a page.
 std::vector<std::bitset<256>> codesOf(const PageModel& page, size_t fonts) {
     std::vector<std::bitset<256>> codes(fonts);
@@ -249,18 +244,27 @@ void PathsDocument::drawItems(const PageModel& page, Origin at) {
         // Positions in the font's ems, inside the group scaled to its size.
         groups.scale(size);
         line += usePrefix;
-        appendDigits(line, item.code);
-        line += "\" x=\"";
-        appendNumber(line, sizePt > 0 ? (item.h * ptPerDvi + at.x) / sizePt : 0, kEmPlaces);
-        line += "\" y=\"";
-        appendNumber(line, sizePt > 0 ? (item.v * ptPerDvi + at.y) / sizePt : 0, kEmPlaces);
-        line += "\"/>";
+        drawUse(item, at, sizePt);
         ++uses;
     }
     groups.close();
     std::fprintf(log, "\nPaths: page %d at position %llu: %llu glyphs, %llu rules", page.count0,
                  static_cast<unsigned long long>(page.position), static_cast<unsigned long long>(uses),
                  static_cast<unsigned long long>(rules));
+}
+
+// The rest of a glyph's use: its code and its place in ems of its size,
+// written in one piece (it is written for every character).
+void PathsDocument::drawUse(const PageItem& item, Origin at, double sizePt) {
+    static constexpr std::string_view kX = "\" x=\"", kY = "\" y=\"", kEnd = "\"/>";
+    char buf[3 + 2 * kNumberRoom + 16];
+    char* end = std::to_chars(buf, buf + 3, item.code).ptr;
+    end = std::copy(kX.begin(), kX.end(), end);
+    end = writeNumber(end, sizePt > 0 ? (item.h * ptPerDvi + at.x) / sizePt : 0, kEmPlaces);
+    end = std::copy(kY.begin(), kY.end(), end);
+    end = writeNumber(end, sizePt > 0 ? (item.v * ptPerDvi + at.y) / sizePt : 0, kEmPlaces);
+    end = std::copy(kEnd.begin(), kEnd.end(), end);
+    line.append(buf, end);
 }
 
 // The rule's bottom left corner is at (h, v) and it rises from there.

@@ -53,6 +53,7 @@ private:
     void drawPage(std::FILE* f, const PageModel& page, const PageBox& box, Origin shift);
     class Groups;
     void drawItems(const PageModel& page, Origin at);
+    void drawUse(const PageItem& item, Origin at, double sizePt);
     void drawRule(const PageItem& item, Origin at);
     void drawMarkup(const DrawnMarkup& markup, Origin at);
     void drawText(const PageModel& page, Origin at);
