@@ -33,7 +33,8 @@ public:
 private:
     int gather(const PageChoice& choice, PageGathering& gathering);
     int extract(std::map<std::string, FontOutlines>& outlines);
-    std::unique_ptr<PathsDocument> writer(const GlyphTable& table, std::vector<PlacedBox> placed);
+    std::unique_ptr<PathsDocument> writer(const GlyphTable& table, std::vector<PlacedBox> placed,
+                                          std::vector<uint64_t> named);
     int draw(const PageChoice& choice, PathsDocument& document, int& selected);
     int finish(int code, PathsDocument* document);
 
@@ -66,7 +67,7 @@ int PathsRun::run() {
         std::fprintf(out, "%s", dvibaseMessage(rc));
         if (rc != kDvibaseBadFntDef && rc != kDvibaseNoBop) frame = DviFrame{};
         GlyphTable none(registry, nullptr, nullptr);
-        std::unique_ptr<PathsDocument> document = writer(none, {});
+        std::unique_ptr<PathsDocument> document = writer(none, {}, {});
         return finish(rc, document.get());
     }
     firstPage = std::ftell(dvi.get());
@@ -86,7 +87,7 @@ int PathsRun::run() {
     const GlyphTable table(registry, gathered == kDvipageOk ? &outlines : nullptr, names ? &*names : nullptr);
     table.trace(registry, log.get());
     std::unique_ptr<PathsDocument> document =
-        writer(table, gathering.boxes(settings.bbox, table, ptPerDviOf(frame), postambleBox(frame)));
+        writer(table, gathering.boxes(settings.bbox, table, ptPerDviOf(frame), postambleBox(frame)), choice.positions);
 
     int selected = 0;
     const int drawn = draw(choice, *document, selected);
@@ -104,7 +105,7 @@ int PathsRun::gather(const PageChoice& choice, PageGathering& gathering) {
     FileHandle quietLog = discardingStream();
     FileHandle quietOut = discardingStream();
     PageInterpreter pages(choice.selector, frame.stackCapacity, quietLog.get(), quietOut.get());
-    PageBuilder builder(registry, gathering, quietLog.get(), false);
+    PageBuilder builder(registry, gathering, quietLog.get(), {settings.bbox == BoxKind::Min, false});
     const int rc = pages.dvipage(dvi.get(), builder);
     builder.finish();
     return rc;
@@ -124,11 +125,12 @@ int PathsRun::extract(std::map<std::string, FontOutlines>& outlines) {
     return r;
 }
 
-std::unique_ptr<PathsDocument> PathsRun::writer(const GlyphTable& table, std::vector<PlacedBox> placed) {
+std::unique_ptr<PathsDocument> PathsRun::writer(const GlyphTable& table, std::vector<PlacedBox> placed,
+                                                std::vector<uint64_t> named) {
     const double ptPerDvi = ptPerDviOf(frame);
     if (!svg)
-        return std::make_unique<PathsDocument>(settings.svgPath, table, std::move(placed), postambleBox(frame),
-                                               ptPerDvi, log.get(), out);
+        return std::make_unique<PathsDocument>(settings.svgPath, std::move(named), table, std::move(placed),
+                                               postambleBox(frame), ptPerDvi, log.get(), out);
     return std::make_unique<PathsDocument>(std::move(svg), settings.svgPath, table, registry, std::move(placed),
                                            postambleBox(frame), ptPerDvi, log.get(), out);
 }
@@ -139,7 +141,7 @@ int PathsRun::draw(const PageChoice& choice, PathsDocument& document, int& selec
         return kExitSeek;
     }
     PageInterpreter pages(choice.selector, frame.stackCapacity, log.get(), out);
-    PageBuilder builder(registry, document, log.get(), true);
+    PageBuilder builder(registry, document, log.get(), {true, true});
     const int rc = pages.dvipage(dvi.get(), builder);
     builder.finish();
     selected = pages.selectedPages();

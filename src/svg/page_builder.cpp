@@ -15,8 +15,13 @@ constexpr double kLineDropEm = 0.8;
 
 }  // namespace
 
-PageBuilder::PageBuilder(FontRegistry& fonts, PageConsumer& consumer, std::FILE* log, bool withText)
-    : fonts(fonts), consumer(consumer), log(log), withText(withText), machine(*this, log) {}
+PageBuilder::PageBuilder(FontRegistry& fonts, PageConsumer& consumer, std::FILE* log, Contents contents)
+    : fonts(fonts),
+      consumer(consumer),
+      log(log),
+      withItems(contents.items),
+      withText(contents.text),
+      machine(*this, log) {}
 
 void PageBuilder::deliver() {
     if (!pageOpen) return;
@@ -110,6 +115,7 @@ void PageBuilder::character(const CharEvent& c) {
     }
     if (font == kNoFont) return;
     fonts.markUsed(font, code);
+    if (!withItems) return;
     PageItem item;
     item.kind = ItemKind::Glyph;
     item.code = code;
@@ -123,7 +129,7 @@ void PageBuilder::character(const CharEvent& c) {
 
 void PageBuilder::rule(const RuleEvent& r) {
     if (withText) machine.rule(r.width);
-    if (!pageOpen || r.height <= 0 || r.width <= 0) return;
+    if (!pageOpen || !withItems || r.height <= 0 || r.width <= 0) return;
     PageItem item;
     item.kind = ItemKind::Rule;
     item.fill = colors.current();

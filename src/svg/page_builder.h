@@ -34,9 +34,14 @@ protected:
 
 class PageBuilder final : public PageSink, private TextMarkup {
 public:
-    // With withText the runs of the invisible text are gathered too, and
-    // the text state machine traces to log.
-    PageBuilder(FontRegistry& fonts, PageConsumer& consumer, std::FILE* log, bool withText);
+    // What a page model holds beyond its glyphs' codes and its preview box:
+    // what it draws, and the runs of its invisible text (the text state
+    // machine then traces to log).
+    struct Contents {
+        bool items = true;
+        bool text = true;
+    };
+    PageBuilder(FontRegistry& fonts, PageConsumer& consumer, std::FILE* log, Contents contents);
 
     // A page the pages' end left open goes to the consumer as it is.
     void finish();
@@ -81,6 +86,7 @@ private:
     FontRegistry& fonts;
     PageConsumer& consumer;
     std::FILE* const log;
+    const bool withItems;
     const bool withText;
     TextMachine machine;
 

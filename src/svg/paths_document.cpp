@@ -79,9 +79,11 @@ PathsDocument::PathsDocument(FileHandle svg, std::string path, const GlyphTable&
     defs(f, codes);
 }
 
-PathsDocument::PathsDocument(std::string pattern, const GlyphTable& glyphs, std::vector<PlacedBox> placed,
-                             PageBox fallback, double ptPerDvi, std::FILE* log, std::FILE* out)
+PathsDocument::PathsDocument(std::string pattern, std::vector<uint64_t> named, const GlyphTable& glyphs,
+                             std::vector<PlacedBox> placed, PageBox fallback, double ptPerDvi, std::FILE* log,
+                             std::FILE* out)
     : pattern(std::move(pattern)),
+      named(std::move(named)),
       glyphs(glyphs),
       boxes(std::move(placed)),
       fallback(fallback),
@@ -339,12 +341,19 @@ void PathsDocument::fail(const std::string& path, bool creating) {
         std::fprintf(out, "\nCan not write %s: the SVG document is incomplete.\n", path.c_str());
 }
 
-void PathsDocument::writeOwnDocument(const PageModel& page, const PageBox& box) {
+bool PathsDocument::writeOwnDocument(const PageModel& page, const PageBox& box) {
+    // A page the chain of pages does not list (a file that hides pages
+    // from it): its name was never checked, and it might be another file's.
+    if (!std::binary_search(named.begin(), named.end(), page.position)) {
+        std::fprintf(out, "\nThe page at position %llu is not in the file's chain of pages; it was not written.\n",
+                     static_cast<unsigned long long>(page.position));
+        return false;
+    }
     const std::string path = pageFileName(pattern, static_cast<uint32_t>(page.position));
     FileHandle f = openFile(path.c_str(), "wb");
     if (!f) {
         fail(path, true);
-        return;
+        return false;
     }
     head(f.get());
     root(f.get(), box, box.width, box.height);
@@ -352,13 +361,14 @@ void PathsDocument::writeOwnDocument(const PageModel& page, const PageBox& box) 
     drawPage(f.get(), page, box, {});
     std::fputs("\n</svg>\n", f.get());
     if (!closeChecked(f)) fail(path, false);
+    return failure.empty();
 }
 
 void PathsDocument::page(PageModel& page) {
     if (!failure.empty()) return;
     const PageBox box = boxOf(page);
     if (!stack) {
-        writeOwnDocument(page, box);
+        if (!writeOwnDocument(page, box)) return;
     } else if (single) {
         drawPage(stack.get(), page, box, {});
     } else {

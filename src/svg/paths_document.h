@@ -28,9 +28,11 @@ public:
     // to come, in their order; none: one empty page box, fallback).
     PathsDocument(FileHandle svg, std::string path, const GlyphTable& glyphs, const FontRegistry& fonts,
                   std::vector<PlacedBox> boxes, PageBox fallback, double ptPerDvi, std::FILE* log, std::FILE* out);
-    // Each page goes into a document of its own, named by pattern's %p.
-    PathsDocument(std::string pattern, const GlyphTable& glyphs, std::vector<PlacedBox> boxes, PageBox fallback,
-                  double ptPerDvi, std::FILE* log, std::FILE* out);
+    // Each page goes into a document of its own, named by pattern's %p;
+    // only the pages at positions named (those whose names were checked
+    // against the run's other files).
+    PathsDocument(std::string pattern, std::vector<uint64_t> named, const GlyphTable& glyphs,
+                  std::vector<PlacedBox> boxes, PageBox fallback, double ptPerDvi, std::FILE* log, std::FILE* out);
 
     // Writes the page, then its dimensions on standard output.
     void page(PageModel& page) override;
@@ -60,11 +62,13 @@ private:
     void flushLine(std::FILE* f);
     PageBox boxOf(const PageModel& page);
     void fail(const std::string& path, bool creating);
-    void writeOwnDocument(const PageModel& page, const PageBox& box);
+    // False when the page has no document: not named, or a failure.
+    bool writeOwnDocument(const PageModel& page, const PageBox& box);
 
     FileHandle stack;         // the one document, when the pages stack
     std::string stackPath;
     std::string pattern;      // the documents' names, when each page has its own
+    std::vector<uint64_t> named;  // the positions that may have one, ascending
     const GlyphTable& glyphs;
     std::vector<PlacedBox> boxes;
     size_t nextBox = 0;

@@ -161,6 +161,28 @@ TEST(PagesCli, APageDocumentThatWouldOverwriteAnotherFileIsRefused) {
     EXPECT_EQ(filesIn(out.path), (std::set<std::string>{"x-%p.svg", "out.log", "fonts.svg"}));
 }
 
+// A page between two others that the chain of back-pointers passes over:
+// the pages after it stand at other positions in the file than the chain
+// says, and a name never checked could be another file's.
+TEST(PagesCli, APageTheChainDoesNotListGetsNoDocument) {
+    DviWriter w;
+    w.pre("hidden");
+    const uint32_t first = static_cast<uint32_t>(w.b.size());
+    w.bop(1).eop();
+    w.bop(1).eop();  // hidden: the next page points past it
+    w.lastBop = first;
+    w.bop(1).eop();
+    w.post(39321600, 26214400, 2, 2).postpost();
+    Input in(w.str());
+    TempDir out;
+    ProcessResult r = morvex(out, {"--paths", "-p", "1", "-O", "x-3.svg", "-o", "x-%p.svg", in.dvi});
+    EXPECT_NE(r.out.find("\nThe page at position 3 is not in the file's chain of pages; it was not written.\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(filesIn(out.path), (std::set<std::string>{"x-1.svg", "x-2.svg", "x-3.svg"}));
+    EXPECT_NE(readFile(out.file("x-3.svg")).find("#### dvipage"), std::string::npos) << "the log was overwritten";
+}
+
 // The default document chooses pages by position as by number: the same
 // bytes in all three files.
 TEST(PagesCli, ThePageAtAPositionIsThePageOfItsNumber) {

@@ -72,6 +72,7 @@ struct PathsHarness {
     std::map<std::string, FontOutlines> outlines;
     bool cutShort = false;    // no glyphs, as after a stop in the pages
     std::string pattern;      // one document per page, named so in dir; "": one document
+    std::vector<uint64_t> named = {1, 2, 3};  // the positions that may have a document
     TempDir dir;
 
     std::string trace, out;   // of the writing pass
@@ -84,7 +85,7 @@ struct PathsHarness {
         PageGathering gathering(kind == BoxKind::Min);
         {
             FileHandle quiet = discardingStream();
-            PageBuilder builder(registry, gathering, quiet.get(), false);
+            PageBuilder builder(registry, gathering, quiet.get(), {kind == BoxKind::Min, false});
             Events e{builder, {}};
             script(e);
             builder.finish();
@@ -103,8 +104,9 @@ struct PathsHarness {
             doc = std::make_unique<PathsDocument>(svg.handle(), "out.svg", table, registry, boxes, page, ptPerDvi,
                                                   log.f, msgs.f);
         else
-            doc = std::make_unique<PathsDocument>(dir.file(pattern), table, boxes, page, ptPerDvi, log.f, msgs.f);
-        PageBuilder builder(registry, *doc, log.f, true);
+            doc = std::make_unique<PathsDocument>(dir.file(pattern), named, table, boxes, page, ptPerDvi, log.f,
+                                                  msgs.f);
+        PageBuilder builder(registry, *doc, log.f, {true, true});
         Events e{builder, {}};
         script(e);
         builder.finish();
