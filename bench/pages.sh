@@ -25,12 +25,16 @@ trap 'rm -rf "$work"' EXIT INT TERM
 sh "$root/bench/book.sh" "$work"
 cd "$work"
 
-# "SECONDS KIB" of one run: /usr/bin/time where there is one, else a
-# wrapper built here that asks getrusage.
+# "SECONDS KIB" of one run: the wall time, and the peak resident size from
+# /usr/bin/time where there is one, else from a wrapper built here that
+# asks getrusage.
+now() { date +%s.%N; }
 if [ -x /usr/bin/time ]; then
     measure() {
-        /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" > /dev/null 2>&1 < /dev/null || true
-        tail -n 1 "$work/time.txt"
+        s=$(now)
+        /usr/bin/time -f "%M" -o "$work/time.txt" "$@" > /dev/null 2>&1 < /dev/null || true
+        e=$(now)
+        echo "$(awk -v s="$s" -v e="$e" 'BEGIN { printf "%.3f", e - s }') $(tail -n 1 "$work/time.txt")"
     }
 else
     c++ -O2 -o "$work/peak" "$root/bench/peak.cpp"
@@ -43,9 +47,10 @@ best() {
     while [ "$i" -lt "$runs" ]; do
         i=$((i + 1))
         [ -n "${prepare:-}" ] && eval "$prepare"
-        set -- $(measure "$@")
-        bt=$(awk -v t="$1" -v b="$bt" 'BEGIN { print (b == "" || t < b) ? t : b }')
-        [ "$2" -gt "$bm" ] && bm=$2
+        r=$(measure "$@")
+        t=${r% *} m=${r#* }
+        bt=$(awk -v t="$t" -v b="$bt" 'BEGIN { print (b == "" || t < b) ? t : b }')
+        [ "$m" -gt "$bm" ] && bm=$m
     done
     echo "$bt $bm"
 }
@@ -55,15 +60,16 @@ set -- $(best "$morvex" -c "$config" -p -999999 -o none.svg -O none.log book.dvi
 bare_s=$1 bare_kb=$2
 set -- $(best "$morvex" --paths -c "$config" --pages=1 -o one.svg -O one.log book.dvi)
 one_s=$1 one_kb=$2
-prepare='rm -f page-*.svg'
-set -- $(best "$morvex" --paths -c "$config" --pages=all -o page-%p.svg -O all.log book.dvi)
+# Each run writes into an empty directory, as a first conversion does.
+prepare='rm -rf pages && mkdir pages'
+set -- $(best "$morvex" --paths -c "$config" --pages=all -o pages/page-%p.svg -O all.log book.dvi)
 all_s=$1 all_kb=$2
-written=$(ls page-*.svg | wc -l)
-bytes=$(cat page-*.svg | wc -c)
+written=$(ls pages | wc -l)
+bytes=$(cat pages/page-*.svg | wc -c)
 prepare=''
 "$morvex" --paths -c "$config" --cache="$work/cache" --pages=1 -o warm.svg -O warm.log book.dvi > /dev/null 2>&1 || true
-prepare='rm -f page-*.svg'
-set -- $(best "$morvex" --paths -c "$config" --cache="$work/cache" --pages=all -o page-%p.svg -O cached.log book.dvi)
+prepare='rm -rf pages && mkdir pages'
+set -- $(best "$morvex" --paths -c "$config" --cache="$work/cache" --pages=all -o pages/page-%p.svg -O cached.log book.dvi)
 warm_s=$1 warm_kb=$2
 
 echo "documents written: $written, $bytes bytes"

@@ -183,6 +183,45 @@ TEST(PagesCli, APageTheChainDoesNotListGetsNoDocument) {
     EXPECT_NE(readFile(out.file("x-3.svg")).find("#### dvipage"), std::string::npos) << "the log was overwritten";
 }
 
+// The first pass over the pages is silent: a stop in the pages is told
+// once, with its code, and the trace log and the marks are those of one
+// pass; the pages before the stop are written.
+TEST(PagesCli, AStopInThePagesIsToldOnce) {
+    struct Case {
+        const char* name;
+        std::string dvi;
+        int code;
+        std::string message;
+    };
+    std::vector<Case> cases;
+    {
+        DviWriter w;
+        w.pre("stop").bop(1);
+        w.b.u1(137).u4(65536).u4(65536);
+        w.eop().bop(2).b.u1(250);  // an opcode DVI does not define
+        w.eop().post(39321600, 26214400, 2, 2).postpost();
+        cases.push_back({"an unknown command", w.str(), 102, "\n?\?(fa)\n"});
+    }
+    {
+        DviWriter w;
+        w.pre("stop").bop(1);
+        w.b.u1(137).u4(65536).u4(65536);
+        w.eop().bop(2).fntdef(0, "mvxnosuchfont");
+        w.eop().post(39321600, 26214400, 2, 2).postpost();
+        cases.push_back({"a font without metrics", w.str(), 200, "Can not find font metrics mvxnosuchfont"});
+    }
+    for (const Case& c : cases) {
+        Input in(c.dvi);
+        TempDir out;
+        ProcessResult r = morvex(out, {"--paths", "--pages=all", "-o", "p-%p.svg", in.dvi});
+        EXPECT_EQ(r.exitCode, c.code) << c.name << "\n" << r.out;
+        EXPECT_EQ(count(r.out, c.message), 1u) << c.name << "\n" << r.out;
+        EXPECT_EQ(count(r.out, "Pages:"), 1u) << c.name << "\n" << r.out;
+        EXPECT_EQ(count(readFile(out.file("out.log")), "#### dvipage"), 1u) << c.name;
+        EXPECT_TRUE(filesIn(out.path).count("p-1.svg")) << c.name;
+    }
+}
+
 // The default document chooses pages by position as by number: the same
 // bytes in all three files.
 TEST(PagesCli, ThePageAtAPositionIsThePageOfItsNumber) {
