@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
 namespace morvex {
 
@@ -27,57 +26,42 @@ char* writeLarge(char* out, double v, int places) {
     return end;
 }
 
-// "00" to "99": two digits a step.
-constexpr char kPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
-// The decimal digits of v written backwards before end.
-char* wholeDigits(char* at, uint64_t v) {
-    while (v >= 100) {
-        const uint64_t pair = v % 100;
-        v /= 100;
-        at -= 2;
-        at[0] = kPairs[2 * pair];
-        at[1] = kPairs[2 * pair + 1];
+// How many decimal digits v has (at least one).
+int digitCount(uint64_t v) {
+    int n = 1;
+    while (v >= 10) {
+        v /= 10;
+        ++n;
     }
-    if (v >= 10) {
-        at -= 2;
-        at[0] = kPairs[2 * v];
-        at[1] = kPairs[2 * v + 1];
-    } else {
-        *--at = static_cast<char>('0' + v);
-    }
-    return at;
+    return n;
 }
 
-// The digits of a value of Places decimals, written backwards before end.
-// A template so that every division is by a constant.
+// Writes count digits of v forward at out, the last digit last.
+char* digitsOf(char* out, uint64_t v, int count) {
+    for (char* at = out + count; at != out;) {
+        *--at = static_cast<char>('0' + v % 10);
+        v /= 10;
+    }
+    return out + count;
+}
+
+// A value of Places decimals, in its units, written forward at out. A
+// template so that every division is by a constant.
 template <int Places>
-char* fixedDigits(char* end, uint64_t units, bool negative) {
+char* fixedDigits(char* out, uint64_t units, bool negative) {
     constexpr uint64_t kUnit = kPow10[Places];
     const uint64_t whole = units / kUnit;
     uint64_t fraction = units % kUnit;
-    char* at = end;
-    if (fraction != 0) {
-        // All Places digits, leading zeros included, then the trailing
-        // zeros dropped.
-        char* const last = end;
-        for (int i = 0; i < Places; ++i) {
-            *--at = static_cast<char>('0' + fraction % 10);
-            fraction /= 10;
-        }
-        char* cut = last;
-        while (cut[-1] == '0') --cut;
-        const size_t kept = static_cast<size_t>(cut - at);
-        at = end - kept;
-        std::memmove(at, cut - kept, kept);
-        *--at = '.';
+    if (negative) *out++ = '-';
+    out = digitsOf(out, whole, digitCount(whole));
+    if (fraction == 0) return out;
+    int places = Places;
+    while (fraction % 10 == 0) {
+        fraction /= 10;
+        --places;
     }
-    at = wholeDigits(at, whole);
-    if (negative) *--at = '-';
-    return at;
+    *out++ = '.';
+    return digitsOf(out, fraction, places);
 }
 
 using DigitWriter = char* (*)(char*, uint64_t, bool);
@@ -98,12 +82,7 @@ char* writeNumber(char* out, double v, int places) {
         *out = '0';
         return out + 1;
     }
-    char buf[kNumberRoom];
-    char* const end = buf + sizeof buf;
-    const char* at = kWriters[places](end, units, v < 0);
-    const auto n = static_cast<size_t>(end - at);
-    std::memcpy(out, at, n);
-    return out + n;
+    return kWriters[places](out, units, v < 0);
 }
 
 void appendNumber(std::string& out, double v, int places) {
