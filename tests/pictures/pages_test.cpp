@@ -4,6 +4,8 @@
 // hold what each page draws, where it draws it.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 
 #include "pictures/latex_pages.h"
@@ -353,6 +355,47 @@ TEST(LatexPages, Hyperref) {
     EXPECT_TRUE(section);
     ASSERT_TRUE(p.run.report.title);
     EXPECT_NE(p.run.report.title->find('t'), std::string::npos);
+}
+
+// Files a page names outside what may be read: refused with their reasons
+// before Ghostscript starts, never in its permits, the page drawn without
+// them.
+TEST(LatexPages, FilesOutsideAreNotRead) {
+    TempDir root;
+    ASSERT_EQ(mkdir(root.file("doc").c_str(), 0755), 0);
+    ASSERT_TRUE(writeFile(root.file("outside.eps"), kBoxEps));
+    ASSERT_TRUE(writeFile(root.file("x.pro"), "/x 1 def\n"));
+    const std::string source = R"(\documentclass{article}
+\pagestyle{empty}
+\begin{document}
+\special{header=../x.pro}\special{header=/etc/passwd}
+\special{PSfile="/etc/passwd" llx=0 lly=0 urx=10 ury=10}
+\special{PSfile="../outside.eps" llx=0 lly=0 urx=100 ury=50}
+\special{PSfile="`cat /etc/passwd`" llx=0 lly=0 urx=10 ury=10}
+\special{ps: 0 0 5 5 rectfill}Text.
+\end{document}
+)";
+    // latex runs in doc/, beside which outside.eps and x.pro lie.
+    const std::string dvi = [&] {
+        if (!writeFile(root.file("doc/page.tex"), source)) return std::string();
+        ProcessResult r = runProcess({"latex", "-interaction=nonstopmode", "-halt-on-error", "page.tex"}, root.file("doc"));
+        EXPECT_EQ(r.exitCode, 0) << r.out;
+        return root.file("doc/page.dvi");
+    }();
+    ASSERT_FALSE(dvi.empty());
+    DviSpecials specials = readDviSpecials(dvi);
+    std::vector<std::string> problems;
+    pictures::Job job = jobFromDvi(dvi, specials, problems);
+    ASSERT_EQ(problems.size(), 5u);
+    EXPECT_NE(problems[0].find("../x.pro: a path leading out"), std::string::npos) << problems[0];
+    EXPECT_NE(problems[1].find("/etc/passwd: an absolute path outside"), std::string::npos) << problems[1];
+    EXPECT_NE(problems[2].find("/etc/passwd: an absolute path outside"), std::string::npos) << problems[2];
+    EXPECT_NE(problems[3].find("../outside.eps: a path leading out"), std::string::npos) << problems[3];
+    EXPECT_NE(problems[4].find("shell command"), std::string::npos) << problems[4];
+    for (const std::string& f : job.files()) EXPECT_NE(f.find(".pro"), std::string::npos) << f;
+    PictureRun run = runPictures(job);
+    expectClean(run);
+    EXPECT_EQ(paintsOf<Fill>(run).size(), 1u);
 }
 
 }  // namespace

@@ -214,3 +214,28 @@ TEST(PictureProgram, NullDeviceHidesPaint) {
 
 }  // namespace
 }  // namespace morvex::testing
+
+namespace morvex::testing {
+namespace {
+
+// A magnified DVI file: positions as ptPerDvi gives them, and a " special's
+// big points magnified as dvips's normalscale magnifies them.
+TEST(PictureProgram, MagnifiedPages) {
+    pictures::JobFrame frame;
+    frame.mag = 2000;
+    frame.ptPerDvi = 2.0f / 65536;
+    pictures::JobBuilder b = jobWithPrologues(frame);
+    b.beginPage(1);
+    b.special(pictures::SpecialKind::Quote, dviUnits(10), dviUnits(20), "newpath 0 0 moveto 10 0 rlineto 0 10 rlineto fill");
+    b.special(pictures::SpecialKind::Ps, dviUnits(10), dviUnits(20), "currentpoint newpath moveto 10 0 rlineto 0 10 rlineto fill");
+    PictureRun run = runPictures(b.finish());
+    expectClean(run);
+    std::vector<pictures::Fill> fills = paintsOf<pictures::Fill>(run);
+    ASSERT_EQ(fills.size(), 2u);
+    expectBox(pathBox(fills[0].path), kInch + 20, kInch + 40 - 20 * kBp, kInch + 20 + 20 * kBp, kInch + 40);
+    // dvips's device units are not magnified: ps: code is the document's own.
+    expectBox(pathBox(fills[1].path), kInch + 20, kInch + 40, kInch + 30, kInch + 50);
+}
+
+}  // namespace
+}  // namespace morvex::testing
