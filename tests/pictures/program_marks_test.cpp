@@ -31,9 +31,11 @@ std::string dosEps(const std::string& ps) {
 
 TEST(PictureProgram, FiguresPlacedAsDvipsPlacesThem) {
     TempDir dir;
-    ASSERT_TRUE(writeFile(dir.file("box.eps"), kBoxEps));
+    // Names with a space and a letter beyond ASCII: Ghostscript is told of
+    // them as they are.
+    ASSERT_TRUE(writeFile(dir.file("box \xc3\xa9.eps"), kBoxEps));
     ASSERT_TRUE(writeFile(dir.file("dos.eps"), dosEps(kBoxEps)));
-    const std::string plain = dir.file("box.eps"), dos = dir.file("dos.eps");
+    const std::string plain = dir.file("box \xc3\xa9.eps"), dos = dir.file("dos.eps");
     pictures::JobBuilder b = jobWithPrologues();
     b.beginPage(1);
     const std::vector<pictures::FigureParameter> box = {{"llx", "0"}, {"lly", "0"}, {"urx", "100"}, {"ury", "50"}};
