@@ -135,6 +135,11 @@ TEST(PictureProgram, SampledShadingsAndMeshes) {
          "/DataSource <ff0000 00ff00 0000ff ffffff> >> >> shfill"},
         {SpecialKind::Ps,
          "<< /ShadingType 4 /ColorSpace /DeviceGray /DataSource [0 0 0 0 10 0 1 0 10 0.5] >> shfill 0 0 1 1 rectfill"},
+        // A function whose outputs are not the colour space's: told of, the
+        // stacks as they were, the special going on.
+        {SpecialKind::Ps,
+         "1 2 << /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 1 0] /Function << /FunctionType 2 /Domain [0 1] "
+         "/C0 [0] /C1 [1] /N 1 >> >> shfill add 0 0 3 -1 roll dup rectfill"},
     });
     expectClean(run);
     std::vector<Image> images = paintsOf<Image>(run);
@@ -145,11 +150,13 @@ TEST(PictureProgram, SampledShadingsAndMeshes) {
     EXPECT_NEAR(images[0].matrix.a, 10, kTol);
     EXPECT_NEAR(images[0].matrix.d, 20, kTol);
     EXPECT_NEAR(images[0].matrix.e, kInch + 5, kTol);
-    const auto& chunks = run.report.chunks;
-    bool warned = false;
-    for (const auto& c : chunks) warned |= !c.warnings.empty();
-    EXPECT_TRUE(warned);
-    EXPECT_EQ(paintsOf<pictures::Fill>(run).size(), 1u);
+    size_t warnings = 0;
+    for (const auto& c : run.report.chunks) warnings += c.warnings.size();
+    EXPECT_EQ(warnings, 2u);
+    EXPECT_TRUE(paintsOf<Gradient>(run).empty());
+    std::vector<pictures::Fill> fills = paintsOf<pictures::Fill>(run);
+    ASSERT_EQ(fills.size(), 2u);
+    expectBox(pathBox(fills[1].path), kInch, kInch, kInch + 3, kInch + 3);
 }
 
 // A tiling pattern's cell once, in its own space; each fill a clip and a
