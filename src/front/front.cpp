@@ -41,6 +41,33 @@ struct OptionResult {
     bool configNamed = false;  // -c was given
 };
 
+// The values of -p and --gs-time-limit; false, with the diagnostic on
+// standard error, for a value refused. A page that is no whole number is
+// refused rather than read as some other page: nothing is converted that
+// was not asked for.
+bool readPage(const char* program, const char* text, Settings& settings) {
+    const std::optional<int32_t> page = parsePage(text);
+    if (!page) {
+        std::fprintf(stderr, "%s: -p takes a page number, a whole number from %d to %d; \"%s\" is not one\n",
+                     program, INT32_MIN, INT32_MAX, printable(text).c_str());
+        return false;
+    }
+    settings.selectedPage = *page;
+    return true;
+}
+
+bool readGsTimeLimit(const char* program, const std::string& text, Settings& settings) {
+    const bool digits =
+        !text.empty() && text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos;
+    const int seconds = digits ? std::stoi(text) : 0;
+    if (seconds < 1 || seconds > 86400) {
+        std::fprintf(stderr, "%s: --gs-time-limit takes a number of seconds from 1 to 86400\n", program);
+        return false;
+    }
+    settings.gsTimeLimit = seconds;
+    return true;
+}
+
 OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* out) {
     // The two long options of old keep their return values; the later
     // ones take values that no short option has.
@@ -59,20 +86,10 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
         int c = getopt_long(argc, argv, "p:o:O:d:f:c:", longOptions, nullptr);
         if (c == -1) return {true, kExitOk, configNamed};
         switch (c) {
-            case 'p': {
+            case 'p':
                 std::fprintf(out, "Page: %s\n", optarg);
-                const std::optional<int32_t> page = parsePage(optarg);
-                if (!page) {
-                    // Refused rather than read as some other page: nothing
-                    // is converted that was not asked for.
-                    std::fprintf(stderr,
-                                 "%s: -p takes a page number, a whole number from %d to %d; \"%s\" is not one\n",
-                                 argv[0], INT32_MIN, INT32_MAX, printable(optarg).c_str());
-                    return {false, kExitOption};
-                }
-                settings.selectedPage = *page;
+                if (!readPage(argv[0], optarg, settings)) return {false, kExitOption};
                 break;
-            }
             case 'o':
                 std::fprintf(out, "SVG output is now: %s\n", optarg);
                 settings.svgPath = optarg;
@@ -100,19 +117,9 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
                 settings.cache = true;
                 if (optarg != nullptr) settings.cacheDir = std::string(optarg);
                 break;
-            case kOptGsTimeLimit: {
-                const std::string text = optarg;
-                const bool digits = !text.empty() && text.size() <= 5 &&
-                                    text.find_first_not_of("0123456789") == std::string::npos;
-                const int seconds = digits ? std::stoi(text) : 0;
-                if (seconds < 1 || seconds > 86400) {
-                    std::fprintf(stderr, "%s: --gs-time-limit takes a number of seconds from 1 to 86400\n",
-                                 argv[0]);
-                    return {false, kExitOption};
-                }
-                settings.gsTimeLimit = seconds;
+            case kOptGsTimeLimit:
+                if (!readGsTimeLimit(argv[0], optarg, settings)) return {false, kExitOption};
                 break;
-            }
             case 0:
                 printVersion(out);
                 return {false, kExitVersion};
