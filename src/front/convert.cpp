@@ -12,6 +12,7 @@
 #include "base/printable.h"
 #include "dvi/dvibase.h"
 #include "dvi/dvipage.h"
+#include "front/config_dir.h"
 #include "front/front.h"
 #include "front/output_files.h"
 #include "svg/svgfont.h"
@@ -143,7 +144,8 @@ int run(Document& document, FileHandle dvi, FileHandle log, const Settings& sett
 
 }  // namespace
 
-int convert(const Settings& settings, const char* program, std::FILE* out) {
+int convert(const Settings& given, const char* program, std::FILE* out) {
+    Settings settings = given;
     const std::string& dviName = settings.dviName;
     OpenFailure failure;
     FileHandle dvi = openRegularFile(dviName, failure);
@@ -156,6 +158,13 @@ int convert(const Settings& settings, const char* program, std::FILE* out) {
         std::fprintf(out, "%s: %s is not a regular file; a DVI file is read from its end.\n", program,
                      dviName.c_str());
         return kExitSeek;
+    }
+    // Before any output is made: a run without its configuration could
+    // convert the pages but never their fonts.
+    if (!settings.configSearch.empty()) {
+        std::optional<std::string> found = findConfigDir(settings.configSearch, program, out);
+        if (!found) return kExitNoConfig;
+        settings.configDir = *found;
     }
     std::vector<NamedFile> files = {
         {"DVI file", dviName}, {"trace log", settings.logPath}, {"SVG document", settings.svgPath}};

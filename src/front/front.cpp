@@ -2,11 +2,12 @@
 
 #include <getopt.h>
 
-#include <cctype>
 #include <climits>
 #include <cstring>
 
+#include "base/printable.h"
 #include "base/version.h"
+#include "front/config_dir.h"
 
 namespace morvex {
 
@@ -37,7 +38,35 @@ void printVersion(std::FILE* out) {
 struct OptionResult {
     bool proceed = true;
     int exitCode = kExitOk;
+    bool configNamed = false;  // -c was given
 };
+
+// The values of -p and --gs-time-limit; false, with the diagnostic on
+// standard error, for a value refused. A page that is no whole number is
+// refused rather than read as some other page: nothing is converted that
+// was not asked for.
+bool readPage(const char* program, const char* text, Settings& settings) {
+    const std::optional<int32_t> page = parsePage(text);
+    if (!page) {
+        std::fprintf(stderr, "%s: -p takes a page number, a whole number from %d to %d; \"%s\" is not one\n",
+                     program, INT32_MIN, INT32_MAX, printable(text).c_str());
+        return false;
+    }
+    settings.selectedPage = *page;
+    return true;
+}
+
+bool readGsTimeLimit(const char* program, const std::string& text, Settings& settings) {
+    const bool digits =
+        !text.empty() && text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos;
+    const int seconds = digits ? std::stoi(text) : 0;
+    if (seconds < 1 || seconds > 86400) {
+        std::fprintf(stderr, "%s: --gs-time-limit takes a number of seconds from 1 to 86400\n", program);
+        return false;
+    }
+    settings.gsTimeLimit = seconds;
+    return true;
+}
 
 OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* out) {
     // The two long options of old keep their return values; the later
@@ -52,13 +81,14 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
         {nullptr, 0, nullptr, 0},
     };
     optind = 0;  // full re-initialisation, so a second run in one process starts afresh
+    bool configNamed = false;
     for (;;) {
         int c = getopt_long(argc, argv, "p:o:O:d:f:c:", longOptions, nullptr);
-        if (c == -1) return {};
+        if (c == -1) return {true, kExitOk, configNamed};
         switch (c) {
             case 'p':
                 std::fprintf(out, "Page: %s\n", optarg);
-                settings.selectedPage = parsePage(optarg);
+                if (!readPage(argv[0], optarg, settings)) return {false, kExitOption};
                 break;
             case 'o':
                 std::fprintf(out, "SVG output is now: %s\n", optarg);
@@ -69,8 +99,7 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
                 settings.logPath = optarg;
                 break;
             case 'd':
-                std::fprintf(out, "DEBUG on level:\n");
-                (void)parsePage(optarg);  // read and discarded
+                std::fprintf(out, "DEBUG on level:\n");  // the level has no effect
                 break;
             case 'f':
                 std::fprintf(out, "SVG Font is now: %s\n", optarg);
@@ -79,6 +108,7 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
             case 'c':
                 std::fprintf(out, "CNF DIR is now: %s\n", optarg);
                 settings.configDir = optarg;
+                configNamed = true;
                 break;
             case kOptPaths:
                 settings.paths = true;
@@ -87,19 +117,9 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
                 settings.cache = true;
                 if (optarg != nullptr) settings.cacheDir = std::string(optarg);
                 break;
-            case kOptGsTimeLimit: {
-                const std::string text = optarg;
-                const bool digits = !text.empty() && text.size() <= 5 &&
-                                    text.find_first_not_of("0123456789") == std::string::npos;
-                const int seconds = digits ? std::stoi(text) : 0;
-                if (seconds < 1 || seconds > 86400) {
-                    std::fprintf(stderr, "%s: --gs-time-limit takes a number of seconds from 1 to 86400\n",
-                                 argv[0]);
-                    return {false, kExitOption};
-                }
-                settings.gsTimeLimit = seconds;
+            case kOptGsTimeLimit:
+                if (!readGsTimeLimit(argv[0], optarg, settings)) return {false, kExitOption};
                 break;
-            }
             case 0:
                 printVersion(out);
                 return {false, kExitVersion};
@@ -114,24 +134,23 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
 
 }  // namespace
 
-int32_t parsePage(const std::string& text) {
+std::optional<int32_t> parsePage(const std::string& text) {
     size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    // Accumulate as a negative number so INT32_MIN is reachable; saturate
-    // instead of overflowing.
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) i = 1;
+    if (i == text.size()) return std::nullopt;
+    // Accumulated as a negative number so that INT32_MIN is reachable; out
+    // of range as soon as it leaves the 32-bit range.
     int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
         value = value * 10 - (text[i] - '0');
-        if (value < INT64_C(-2147483649)) value = INT64_C(-2147483649);
+        if (value < INT32_MIN) return std::nullopt;
     }
-    if (!negative) value = -value;
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
+    if (!negative) {
+        if (value < -INT32_MAX) return std::nullopt;
+        value = -value;
+    }
     return static_cast<int32_t>(value);
 }
 
@@ -151,6 +170,7 @@ int morvexMain(int argc, char** argv, std::FILE* out) {
         return kExitNoOperand;
     }
     settings.dviName = dviFileName(argv[optind]);
+    if (!opts.configNamed) settings.configSearch = configCandidates();
     return convert(settings, argv[0], out);
 }
 

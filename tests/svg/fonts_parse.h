@@ -89,11 +89,9 @@ inline std::vector<SvgFont> parseSvgFonts(const std::string& text) {
     return fonts;
 }
 
-// Character widths of a TFM file as multiples of its design size (tftopl
-// gives them so when the design units are 1), by code.
-inline std::map<int, double> tfmWidths(const std::string& fontName) {
-    auto where = runProcess({"kpsewhich", fontName + ".tfm"}, "/");
-    std::string path = where.out.substr(0, where.out.find('\n'));
+// Character widths of the TFM file at path as multiples of its design size
+// (tftopl gives them so when the design units are 1), by code.
+inline std::map<int, double> tfmFileWidths(const std::string& path) {
     auto pl = runProcess({"tftopl", "-charcode-format=octal", path}, "/");
     std::map<int, double> widths;
     static const std::regex kChar(R"(\(CHARACTER O ([0-7]+))");
@@ -116,6 +114,12 @@ inline std::map<int, double> tfmWidths(const std::string& fontName) {
         pl.out.find("(DESIGNUNITS") != std::string::npos)
         widths.clear();  // other design units: not handled here
     return widths;
+}
+
+// The same for the TFM file of a font, found through kpathsea.
+inline std::map<int, double> tfmWidths(const std::string& fontName) {
+    auto where = runProcess({"kpsewhich", fontName + ".tfm"}, "/");
+    return tfmFileWidths(where.out.substr(0, where.out.find('\n')));
 }
 
 // The characters that the pages numbered page set or put, in order, each

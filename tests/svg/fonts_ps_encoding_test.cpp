@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +16,7 @@
 #include "support/bytes.h"
 #include "support/process.h"
 #include "svg/conv.h"
+#include "svg/psmap.h"
 #include "tarnevik_run.h"
 
 namespace morvex {
@@ -115,31 +119,80 @@ TEST(TarnevikEncodingVector, EachCodeGetsTheGlyphItsVectorNames) {
 }
 
 struct TransformCase {
-    const char* what;
-    const char* pfb;
-    const char* enc;  // "" for the font's own Encoding
-    const char* tfm;  // "" when no TFM has these metrics
-    const char* slant;
-    const char* extend;
+    std::string what;
+    std::string pfb;  // the Type 1 file's path
+    std::string enc;  // the encoding file's path; "" for the font's own Encoding
+    std::string slant;
+    std::string extend;
 };
+
+bool mapComment(const std::string& line) { return line.empty() || std::strchr("%#;*", line[0]) != nullptr; }
+
+// The first line of the font map that extends (or only slants) a font
+// whose Type 1 file, and encoding file if the line names one, the TeX
+// installation holds. Which line that is depends on the installation.
+std::optional<TransformCase> firstTransformedFont(const std::string& map, bool extended) {
+    size_t start = 0;
+    while (start < map.size()) {
+        size_t nl = map.find('\n', start);
+        const std::string line = map.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
+        start = nl == std::string::npos ? map.size() : nl + 1;
+        if (mapComment(line)) continue;
+        MapEntry e;
+        psmapTokens(line, e.fntDvi, e.fntPs);
+        e.fntPfb = psmapPfb(line);
+        psmapReencoding(line, e);
+        const bool wanted = extended ? !e.extend.empty() && std::stod(e.extend) != 1.0
+                                     : e.extend.empty() && !e.slant.empty() && std::stod(e.slant) != 0.0;
+        if (!wanted || e.fntPfb.empty()) continue;
+        TransformCase c{"map line of " + e.fntDvi, kpseFind(e.fntPfb), "", e.slant.empty() ? "0" : e.slant,
+                        e.extend.empty() ? "1" : e.extend};
+        if (!e.encFile.empty()) c.enc = kpseFind(e.encFile);
+        if (!c.pfb.empty() && (e.encFile.empty() || !c.enc.empty())) return c;
+    }
+    return std::nullopt;
+}
+
+// TeX's metrics of the transformed font made as dvips's afm2tfm makes them
+// for such a map line, from the plain font's own widths: each advance is
+// EXTEND times the width, rounded to a whole unit (a slant leaves it).
+// Empty when afm2tfm fails.
+std::map<int, double> afm2tfmWidths(const TempDir& dir, const std::vector<testing::SvgGlyph>& plain,
+                                    const std::string& slant, const std::string& extend) {
+    std::string afm = "StartFontMetrics 2.0\nFontName Plain\nItalicAngle 0\nStartCharMetrics " +
+                      std::to_string(plain.size()) + "\n";
+    for (size_t code = 0; code < plain.size(); ++code) {
+        char line[96];
+        std::snprintf(line, sizeof line, "C %zu ; WX %.2f ; N g%zu ; B 0 0 0 0 ;\n", code, plain[code].advance, code);
+        afm += line;
+    }
+    afm += "EndCharMetrics\nEndFontMetrics\n";
+    if (!writeFile(dir.file("plain.afm"), afm)) return {};
+    auto r = testing::runProcess({"afm2tfm", "plain.afm", "-e", extend, "-s", slant, "moved.tfm"}, dir.path);
+    if (r.exitCode != 0) return {};
+    return testing::tfmFileWidths(dir.file("moved.tfm"));
+}
 
 // The outline is [EXTEND 0 SLANT 1 0 0] applied to the plain one: x' =
 // EXTEND x + SLANT y, y' = y; the advance is EXTEND times the plain one.
+// A font the map extends and one it slants are taken from the map as the
+// installation has them; the fixed cases hold on every installation.
 TEST(TarnevikEncodingVector, SlantAndExtendTransformOutlinesAndAdvances) {
-    const TransformCase cases[] = {
-        {"eurbo10 as the font map makes it", "eurb10.pfb", "", "eurbo10", "0.167", "1"},
-        {"cmr10 extended", "cmr10.pfb", "", "", "0", "1.2"},
-        {"ec-lmr10 slanted back and condensed", "lmr10.pfb", "lm-ec.enc", "", "-0.25", "0.8"},
+    std::vector<TransformCase> cases = {
+        {"cmr10 extended", kpseFind("cmr10.pfb"), "", "0", "1.2"},
+        {"ec-lmr10 slanted back and condensed", kpseFind("lmr10.pfb"), kpseFind("lm-ec.enc"), "-0.25", "0.8"},
     };
+    const std::string map = readFile(std::string(MORVEX_TEST_CONFIG_DIR) + "/morvex.map");
+    for (bool extended : {true, false})
+        if (auto c = firstTransformedFont(map, extended)) cases.push_back(*c);
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.what + " (" + c.pfb + ", SLANT " + c.slant + ", EXTEND " + c.extend + ")");
         TempDir dir;
-        const std::string pfb = kpseFind(c.pfb);
-        const std::string enc = *c.enc != '\0' ? kpseFind(c.enc) : "";
+        ASSERT_FALSE(c.pfb.empty());
         const std::string codes = testing::codeRange(0, 255);
-        auto plainRun = runFont(dir.path, {pfb, dir.file("plain"), codes, enc, {}});
-        auto slantRun = runFont(dir.path, {pfb, dir.file("moved"), codes, enc,
-                                           {std::string("-dSLANT=") + c.slant, std::string("-dEXTEND=") + c.extend}});
+        auto plainRun = runFont(dir.path, {c.pfb, dir.file("plain"), codes, c.enc, {}});
+        auto slantRun = runFont(dir.path, {c.pfb, dir.file("moved"), codes, c.enc,
+                                           {"-dSLANT=" + c.slant, "-dEXTEND=" + c.extend}});
         ASSERT_EQ(plainRun.exitCode, 0) << plainRun.out;
         ASSERT_EQ(slantRun.exitCode, 0) << slantRun.out;
         const std::string movedMarkup = readFile(dir.file("moved"));
@@ -151,7 +204,12 @@ TEST(TarnevikEncodingVector, SlantAndExtendTransformOutlinesAndAdvances) {
         ASSERT_EQ(plain[0].glyphs.size(), 256u);
         const double slant = std::stod(c.slant);
         const double extend = std::stod(c.extend);
-        const auto widths = *c.tfm != '\0' ? testing::tfmWidths(c.tfm) : std::map<int, double>{};
+        // afm2tfm rounds EXTEND w to a whole unit; both runs write
+        // hundredths, the afm file too; tftopl shows six decimals of the
+        // design size.
+        const double tfmBound = 0.5 + 0.005 * (1 + 2 * extend) + 0.001;
+        const auto widths = afm2tfmWidths(dir, plain[0].glyphs, c.slant, c.extend);
+        ASSERT_FALSE(widths.empty());
         double widest = 0;
         for (int code = 0; code < 256; ++code) {
             SCOPED_TRACE("code " + std::to_string(code));
@@ -165,9 +223,8 @@ TEST(TarnevikEncodingVector, SlantAndExtendTransformOutlinesAndAdvances) {
             // Both sides rounded, the plain one then scaled.
             EXPECT_TRUE(samePath(parsePath(m.d), want, 0.02)) << m.d;
             EXPECT_NEAR(m.advance, extend * p.advance, 0.02);
-            if (widths.count(code) != 0) {
-                EXPECT_NEAR(m.advance, widths.at(code) * 1000.0, 1.0);
-            }
+            ASSERT_EQ(widths.count(code), 1u);
+            EXPECT_NEAR(m.advance, widths.at(code) * 1000.0, tfmBound);
             widest = std::max(widest, m.advance);
         }
         EXPECT_DOUBLE_EQ(fontAdvance(movedMarkup), widest);
