@@ -13,8 +13,8 @@
 
 #include "base/printable.h"
 #include "base/version.h"
-#include "svg/conv.h"
-#include "svg/glyph_list.h"
+#include "text/conv.h"
+#include "text/glyph_list.h"
 
 namespace morvex {
 

@@ -21,9 +21,9 @@
 #include "base/dvi_frame.h"
 #include "base/file_handle.h"
 #include "base/page_events.h"
-#include "svg/color_special.h"
-#include "svg/generated_font.h"
-#include "svg/text_machine.h"
+#include "specials/color_special.h"
+#include "fonts/generated_font.h"
+#include "text/text_machine.h"
 
 namespace morvex {
 

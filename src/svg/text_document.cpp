@@ -1,7 +1,7 @@
 #include "svg/text_document.h"
 
 #include "base/version.h"
-#include "svg/conv.h"
+#include "text/conv.h"
 
 namespace morvex {
 

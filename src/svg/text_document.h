@@ -10,7 +10,7 @@
 #include "base/dvi_frame.h"
 #include "base/file_handle.h"
 #include "base/page_events.h"
-#include "svg/text_machine.h"
+#include "text/text_machine.h"
 
 namespace morvex {
 

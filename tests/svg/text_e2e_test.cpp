@@ -13,7 +13,7 @@
 #include "support/bytes.h"
 #include "support/dvitype.h"
 #include "support/process.h"
-#include "svg/conv.h"
+#include "text/conv.h"
 
 namespace morvex {
 namespace {
