@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "base/file_handle.h"
 #include "base/fnv.h"
@@ -51,29 +50,6 @@ bool makeDirectories(const std::string& dir) {
         if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
     }
     return true;
-}
-
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos) return {};  // every line ends with a newline
-        lines.push_back(text.substr(at, end - at));
-        at = end + 1;
-    }
-    return lines;
-}
-
-// The value of horiz-adv-x in an element, as written.
-std::optional<std::string> advanceText(const std::string& element) {
-    const std::string key = " horiz-adv-x=\"";
-    size_t from = element.find(key);
-    if (from == std::string::npos) return std::nullopt;
-    from += key.size();
-    size_t to = element.find('"', from);
-    if (to == std::string::npos) return std::nullopt;
-    return element.substr(from, to - from);
 }
 
 }  // namespace
@@ -168,40 +144,6 @@ GlyphKey glyphKey(const std::string& name, const std::string& fntDvi, const std:
                "\textend " + (extend.empty() ? "-" : printable(extend)) + "\t" + program;
     key.file = hex64(fnv1a64(key.text)) + ".glyphs";
     return key;
-}
-
-std::optional<std::string> fontForCodes(const std::string& whole, const std::bitset<256>& codes) {
-    const std::vector<std::string> lines = splitLines(whole);
-    if (lines.size() != 259 || lines[0].rfind("<font id=\"", 0) != 0 || lines[1].rfind("<font-face ", 0) != 0 ||
-        lines[258] != "</font>")
-        return std::nullopt;
-    for (size_t i = 2; i < 258; ++i)
-        if (lines[i].rfind("<glyph ", 0) != 0) return std::nullopt;
-    const std::optional<std::string> wholeWidest = advanceText(lines[0]);
-    if (!wholeWidest) return std::nullopt;
-
-    // The font's default advance is the widest of the glyphs wanted, 0 when
-    // none is wider: the glyph's own text of it, as the program writes it.
-    std::string widest = "0";
-    double widestValue = 0.0;
-    std::string glyphs;
-    for (size_t code = 0; code < 256; ++code) {
-        if (!codes[code]) continue;
-        const std::string& line = lines[2 + code];
-        std::optional<std::string> advance = advanceText(line);
-        if (!advance) return std::nullopt;
-        const double value = std::strtod(advance->c_str(), nullptr);
-        if (value > widestValue) {
-            widestValue = value;
-            widest = *advance;
-        }
-        glyphs += line + "\n";
-    }
-    std::string head = lines[0];
-    const std::string key = " horiz-adv-x=\"";
-    const size_t at = head.find(key) + key.size();
-    head.replace(at, wholeWidest->size(), widest);
-    return head + "\n" + lines[1] + "\n" + glyphs + "</font>\n";
 }
 
 }  // namespace morvex

@@ -4,7 +4,6 @@
 // Ghostscript at all. One file per font and settings, written under a
 // temporary name and renamed into place, so that runs side by side see an
 // entry whole or not at all; an entry is checked in full before use.
-#include <bitset>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -54,10 +53,5 @@ std::string programStamp(const std::string& psPath, const std::string& encPath);
 GlyphKey glyphKey(const std::string& name, const std::string& fntDvi, const std::string& type1Path,
                   const std::string& encVectorPath, const std::string& slant, const std::string& extend,
                   const std::string& program);
-
-// The generated font for the codes wanted, made from the generated font of
-// all 256 codes: what a run for exactly those codes writes. None when the
-// whole font is not of that form.
-std::optional<std::string> fontForCodes(const std::string& whole, const std::bitset<256>& codes);
 
 }  // namespace morvex

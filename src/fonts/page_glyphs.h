@@ -1,6 +1,7 @@
 #pragma once
-// Generation of the SVG fonts file: the used codes of each font, its line in
-// the font map, the glyphs extracted by Ghostscript, and the assembled file.
+// The glyphs of the fonts a page uses: each font looked up in the map, its
+// files found, its glyphs made by the source the settings choose, and the
+// messages shown in font order.
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -8,42 +9,39 @@
 #include <vector>
 
 #include "base/font_def.h"
+#include "base/result.h"
 #include "fonts/generated_font.h"
-#include "process/run.h"
 
 namespace morvex {
 
-struct FontBuildSettings {
+struct GlyphSettings {
     std::string configDir;
-    std::string fontsPath;
     std::string encodingName = "TeXUTF8Encoding";
-    GsLimits limits;
+    int parallel = 1;    // Ghostscript runs at once
+    int timeLimit = 60;  // seconds per run
     // The glyph cache: off, or on with its directory (none: the default).
     bool cache = false;
     std::optional<std::string> cacheDir;
 };
 
-// svgfontbuild's result when a signal ended the Ghostscript runs; the
-// signal is interruptSignal()'s.
-constexpr int kSvgFontInterrupted = 1;
+// The codes of pageGlyphs' result.
+enum GlyphsResult : int {
+    kGlyphsOk = 0,
+    kGlyphsInterrupted = 1,  // a signal ended the Ghostscript runs; interruptSignal() tells which
+    kGlyphsNoMap = 2,        // the map cannot be opened
+    kGlyphsNotInMap = 3,     // a font has no line in the map
+    kGlyphsNoFontsFile = 4,  // the fonts file cannot be opened or written
+    kGlyphsMissing = 5,      // a font's glyphs could not be made
+};
 
-// Writes the SVG fonts file for the fonts (ascending by number) that the
-// selected page defines. Returns 0 when written, 2 when the map cannot be
-// opened, 3 when a font has no line in the map, 4 when the fonts file cannot
-// be opened or written, 5 when a generated SVG font is missing, and
-// kSvgFontInterrupted.
-int svgfontbuild(const FontBuildSettings& settings, const std::vector<FontUse>& fonts, std::FILE* log,
-                 std::FILE* out);
+// The glyphs, by font name, of the fonts (ascending by number) that the
+// selected page defines, each for every code the fonts of its name use.
+// A font whose glyphs could not be made is reported and left out.
+Result pageGlyphs(const GlyphSettings& settings, const std::vector<FontUse>& fonts,
+                  std::map<std::string, GeneratedFont>& glyphs, std::FILE* log, std::FILE* out);
 
-// The glyphs of the fonts for a document that draws them itself: extracted
-// as for svgfontbuild, read into outlines by font name instead of a fonts
-// file. Returns 0, 2, 3, 5 or kSvgFontInterrupted.
-int svgfontoutlines(const FontBuildSettings& settings, const std::vector<FontUse>& fonts, std::FILE* log,
-                    std::FILE* out, std::map<std::string, FontOutlines>& outlines);
-
-// Assembles the fonts file from the generated SVG fonts in workDir, one per
-// distinct font name, in ascending font number. Returns 0, 4 or 5.
-int svgfontwrite(const std::string& fontsPath, const std::vector<FontUse>& fonts, const std::string& workDir,
-                 std::FILE* out);
+// The first font (in font order) that glyphs lacks, with its message;
+// kGlyphsOk when none.
+Result missingGlyphs(const std::vector<FontUse>& fonts, const std::map<std::string, GeneratedFont>& glyphs);
 
 }  // namespace morvex

@@ -3,20 +3,25 @@
 #include <sys/stat.h>
 
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "base/bounded_log.h"
 #include "base/dvi_frame.h"
 #include "base/file_handle.h"
-#include "process/interrupt.h"
 #include "base/printable.h"
+#include "base/result.h"
 #include "dvi/dvibase.h"
 #include "dvi/dvipage.h"
+#include "fonts/fonts_file.h"
+#include "fonts/page_glyphs.h"
 #include "front/front.h"
 #include "front/output_files.h"
-#include "fonts/page_glyphs.h"
+#include "process/interrupt.h"
+#include "process/run.h"
 #include "svg/paths_document.h"
 #include "svg/text_document.h"
+#include "text/glyph_list.h"
 
 namespace morvex {
 
@@ -76,19 +81,30 @@ void beginDocument(PathsDocument& document, const DviFrame& frame, const Setting
     document.prologue(frame, settings.selectedPage);
 }
 
-int finishDocument(TextDocument& document, const FontBuildSettings& fontSettings, const std::vector<FontUse>& used,
-                   std::FILE* log, std::FILE* out) {
+// The glyphs of the page's fonts: into the fonts file, or into the
+// document itself.
+Result finishDocument(TextDocument& document, const GlyphSettings& glyphSettings, const Settings& settings,
+                      const std::vector<FontUse>& used, std::FILE* log, std::FILE* out) {
     document.end();
-    return svgfontbuild(fontSettings, used, log, out);
+    std::map<std::string, GeneratedFont> glyphs;
+    Result r = pageGlyphs(glyphSettings, used, glyphs, log, out);
+    if (!r.ok()) return r;
+    return writeFontsFile(settings.fontsPath, used, glyphs, out);
 }
 
-int finishDocument(PathsDocument& document, const FontBuildSettings& fontSettings, const std::vector<FontUse>& used,
-                   std::FILE* log, std::FILE* out) {
-    std::map<std::string, FontOutlines> outlines;
-    int r = svgfontoutlines(fontSettings, used, log, out, outlines);
+Result finishDocument(PathsDocument& document, const GlyphSettings& glyphSettings, const Settings&,
+                      const std::vector<FontUse>& used, std::FILE* log, std::FILE* out) {
+    std::map<std::string, GeneratedFont> glyphs;
+    Result r = pageGlyphs(glyphSettings, used, glyphs, log, out);
+    if (r.ok()) {
+        r = missingGlyphs(used, glyphs);
+        if (r.ok()) std::fputc('\n', out);
+    }
     // The document is closed whatever the glyphs: a missing font leaves
     // its characters undrawn, not the markup open.
-    document.end(outlines);
+    std::optional<GlyphList> names;
+    if (!glyphs.empty()) names = GlyphList::load();
+    document.end(glyphs, names ? &*names : nullptr);
     return r;
 }
 
@@ -112,17 +128,16 @@ int run(Document& document, FileHandle dvi, FileHandle log, const Settings& sett
     int result = pages.dvipage(files.dviStream(), document);
     if (result != kDvipageOk) return files.finish(result, settings);
 
-    FontBuildSettings fontSettings;
-    fontSettings.configDir = settings.configDir;
-    fontSettings.fontsPath = settings.fontsPath;
-    fontSettings.limits.parallel = processorCount();
-    fontSettings.limits.timeLimit = settings.gsTimeLimit;
-    fontSettings.cache = settings.cache;
-    fontSettings.cacheDir = settings.cacheDir;
-    int fontsResult = 0;
+    GlyphSettings glyphSettings;
+    glyphSettings.configDir = settings.configDir;
+    glyphSettings.parallel = processorCount();
+    glyphSettings.timeLimit = settings.gsTimeLimit;
+    glyphSettings.cache = settings.cache;
+    glyphSettings.cacheDir = settings.cacheDir;
+    Result fontsResult;
     {
         InterruptGuard guard;
-        fontsResult = finishDocument(document, fontSettings, pages.usedFonts(), logStream, out);
+        fontsResult = finishDocument(document, glyphSettings, settings, pages.usedFonts(), logStream, out);
         if (int sig = interruptSignal(); sig != 0) {
             // The runs are ended and the private directory is gone; what
             // was written stays, and the process ends as the signal would
@@ -133,7 +148,10 @@ int run(Document& document, FileHandle dvi, FileHandle log, const Settings& sett
         }
     }
     pages.dvipagefontfree();
-    if (fontsResult != 0) return files.finish(kExitSvgFontBase + fontsResult, settings);
+    if (!fontsResult.ok()) {
+        std::fputs(fontsResult.message.c_str(), out);
+        return files.finish(kExitSvgFontBase + fontsResult.code, settings);
+    }
     if (pages.selectedPages() == 0) {
         std::fprintf(out, "\nNo page carries the number %d.\n", settings.selectedPage);
         return files.finish(kExitNoSuchPage, settings);

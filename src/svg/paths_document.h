@@ -40,7 +40,8 @@ public:
     void prologue(const DviFrame& frame, int32_t selectedPage);
     // The invisible text, the glyph definitions the pages used, and the
     // closing tag.
-    void end(const std::map<std::string, FontOutlines>& outlines);
+    // names: the glyph list, none when it was not found.
+    void end(const std::map<std::string, GeneratedFont>& glyphs, const GlyphList* names);
     // Closes the document, ending it first if end was not reached (a run
     // cut short): its glyphs then have empty definitions and its text the
     // characters of the codes. False when a write or the close failed.
@@ -92,9 +93,9 @@ private:
 
     void openRoot(double width, double height);
     void closePage();
-    void finish(const std::map<std::string, FontOutlines>* outlines);
-    void writeText(const std::map<std::string, FontOutlines>* outlines);
-    void writeDefs(const std::map<std::string, FontOutlines>* outlines);
+    void finish(const std::map<std::string, GeneratedFont>* outlines, const GlyphList* names);
+    void writeText(const std::map<std::string, GeneratedFont>* outlines, const GlyphList* names);
+    void writeDefs(const std::map<std::string, GeneratedFont>* outlines);
     uint32_t fontIndex(const CharEvent& c);
     void applyColor(std::string_view text, uint64_t length);
     void useFill();

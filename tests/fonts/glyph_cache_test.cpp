@@ -1,6 +1,5 @@
-// The glyph cache: a font made from the whole font equals what a run for
-// the codes alone writes; entries that are damaged, cut short or another
-// key's are not used; a changed font file, encoding file or program makes
+// The glyph cache: entries that are damaged, cut short or another key's
+// are not used; a changed font file, encoding file or program makes
 // a new entry; and through the built binary, cached runs write what
 // uncached ones write, side by side and with a cache that cannot be used.
 #include "fonts/glyph_cache.h"
@@ -56,41 +55,6 @@ std::string generated(const TempDir& dir, const std::string& font, const std::bi
     auto r = testing::runFont(dir.path, run);
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     return readFile(dir.file("out-" + font));
-}
-
-// The parts made from the whole font are the runs for the codes alone, the
-// font's default advance included: the widest of the codes wanted, 0 when
-// none is wider than 0 (cmsy10's code 54 is 0 wide), none for no code.
-TEST(GlyphCache, AFontForSomeCodesIsTheRunForThoseCodes) {
-    TempDir dir;
-    const std::bitset<256> all = std::bitset<256>().set();
-    struct Case {
-        const char* font;
-        std::vector<int> codes;
-        std::string encVec;
-    };
-    const Case cases[] = {
-        {"cmr10", {65, 66, 72}, ""},
-        {"cmr10", {}, ""},
-        {"cmr10", {0, 127, 128, 255}, ""},
-        {"cmsy10", {54}, ""},
-        {"cmsy10", {54, 20, 0}, ""},
-        {"lmr10", {0x1C, 0xA1, 0xF3, 0x2D}, kpseFind("lm-ec.enc")},
-    };
-    std::map<std::string, std::string> wholes;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.font) + " " + symbols(codeSet(c.codes)));
-        const std::string key = std::string(c.font) + c.encVec;
-        if (wholes.count(key) == 0) wholes[key] = generated(dir, c.font, all, c.encVec);
-        std::optional<std::string> part = fontForCodes(wholes[key], codeSet(c.codes));
-        ASSERT_TRUE(part);
-        EXPECT_EQ(*part, generated(dir, c.font, codeSet(c.codes), c.encVec));
-    }
-    // What is not a whole generated font gives nothing.
-    const std::string whole = wholes["cmr10"];
-    const std::vector<std::string> bad = {std::string(), whole.substr(0, whole.size() / 2),
-                                          whole.substr(0, whole.size() - 1), "<font id=\"x\">\n</font>\n"};
-    for (const std::string& b : bad) EXPECT_FALSE(fontForCodes(b, codeSet({65})));
 }
 
 // Entries are found whole or not at all.

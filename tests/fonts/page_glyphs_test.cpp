@@ -1,5 +1,5 @@
-// The Ghostscript command, the fonts file assembled from generated SVG
-// fonts, and svgfontbuild as a whole with the real font map, kpathsea and
+// The Ghostscript command, the fonts file written from glyph records, and
+// the glyphs of a page as a whole with the real font map, kpathsea and
 // Ghostscript.
 #include <gtest/gtest.h>
 
@@ -16,8 +16,9 @@
 #include "support/bytes.h"
 #include "support/process.h"
 #include "base/printable.h"
+#include "fonts/fonts_file.h"
+#include "fonts/ghostscript_command.h"
 #include "fonts/page_glyphs.h"
-#include "fonts/font_files.h"
 
 namespace morvex {
 namespace {
@@ -66,13 +67,18 @@ struct TmpdirScope {
     }
 };
 
-// svgfontbuild with the usual encoding, one run at a time.
+// The glyphs of the fonts with the usual encoding, one run at a time, then
+// the fonts file, as a run of the default document makes them; the
+// message of the result follows the others.
 int build(const std::string& configDir, const std::string& fontsPath, const FontUses& fonts, std::FILE* log,
           std::FILE* out) {
-    FontBuildSettings settings;
+    GlyphSettings settings;
     settings.configDir = configDir;
-    settings.fontsPath = fontsPath;
-    return svgfontbuild(settings, fonts, log, out);
+    std::map<std::string, GeneratedFont> glyphs;
+    Result r = pageGlyphs(settings, fonts, glyphs, log, out);
+    if (r.ok()) r = writeFontsFile(fontsPath, fonts, glyphs, out);
+    std::fputs(r.message.c_str(), out);
+    return r.code;
 }
 
 const ConfigFiles kCfg{"/cfg/tarnevik.ps", "/cfg/tarnevik.enc", "TeXUTF8Encoding"};
@@ -83,7 +89,7 @@ MapEntry mapEntry(const std::string& fntDvi) {
     return e;
 }
 
-TEST(SvgFontCommand, WorkedExampleWithThePermissions) {
+TEST(GhostscriptCommand, WorkedExampleWithThePermissions) {
     GsCommand cmd = ghostscriptCommand({"/t1/abc10.pfb", ""}, mapEntry("abc10"), "65 66 ", "abc10", kCfg);
     EXPECT_EQ(cmd.line,
               "gs -q -dNODISPLAY -dBATCH -dNOPAUSE -dQUIT -dSAFER --permit-file-read=\"/t1/abc10.pfb\" "
@@ -111,7 +117,7 @@ TEST(SvgFontCommand, WorkedExampleWithThePermissions) {
     EXPECT_EQ(cmd.argv, words);
 }
 
-TEST(SvgFontCommand, ShellTextInANameStaysOneWord) {
+TEST(GhostscriptCommand, ShellTextInANameStaysOneWord) {
     const std::string name = "a\"; touch pwned; \"";
     GsCommand cmd = ghostscriptCommand({"/t1/x.pfb", ""}, mapEntry(name), "", name, {"/c/p", "/c/e", "Enc"});
     ASSERT_EQ(cmd.argv.size(), 17u);
@@ -122,7 +128,7 @@ TEST(SvgFontCommand, ShellTextInANameStaysOneWord) {
 
 // Only a font the map re-encodes, slants or extends gets parameters for
 // it, after the others; the program stays the last word.
-TEST(SvgFontCommand, ReencodingParametersFollowTheOthers) {
+TEST(GhostscriptCommand, ReencodingParametersFollowTheOthers) {
     const std::string base = "gs -q -dNODISPLAY -dBATCH -dNOPAUSE -dQUIT -dSAFER --permit-file-read=\"/t1/f.pfb\" "
                              "--permit-file-read=\"/cfg/tarnevik.enc\" --permit-file-write=\"f10\" "
                              "-sFONTFILE=\"/t1/f.pfb\" -dTHEFONT=\"/f10\" -sSYMBOLS=\"[ 65  ]\" "
@@ -150,7 +156,7 @@ TEST(SvgFontCommand, ReencodingParametersFollowTheOthers) {
     }
 }
 
-TEST(SvgFontName, OnlyPlainFileNamesAreExtracted) {
+TEST(FontName, OnlyPlainFileNamesAreExtracted) {
     struct Case {
         std::string name;
         bool safe;
@@ -163,80 +169,66 @@ TEST(SvgFontName, OnlyPlainFileNamesAreExtracted) {
     EXPECT_EQ(printable(std::string("a\0\n\xFF", 4)), "a\\x00\\x0A\\xFF");
 }
 
-TEST(SvgFontWrite, NoFontGivesAnEmptyDefs) {
+// A generated font of a few glyphs, as the program writes it.
+GeneratedFont font(const std::string& id, std::initializer_list<int> codes) {
+    GeneratedFont f;
+    f.id = f.family = id;
+    f.unitsPerEm = {"1000", 1000};
+    f.ascent = {"750", 750};
+    f.descent = {"250", 250};
+    for (int c : codes) f.glyphs.push_back({c, std::string(1, static_cast<char>(c)), "g" + std::to_string(c), {"500", 500}, "M0 0L1 1Z"});
+    return f;
+}
+
+TEST(FontsFile, NoFontGivesAnEmptyDefs) {
     TempDir dir;
-    FontUses t;
     OutCapture out;
-    EXPECT_EQ(svgfontwrite(dir.file("fonts.svg"), t, dir.path, out.f), 0);
+    Result r = writeFontsFile(dir.file("fonts.svg"), {}, {}, out.f);
+    EXPECT_EQ(r.code, 0);
     EXPECT_EQ(readFile(dir.file("fonts.svg")), kHead + kTail);
     EXPECT_EQ(out.str(), "\nOpening file: " + dir.file("fonts.svg") + " (w).\nSVG Fonts:\n");
 }
 
-TEST(SvgFontWrite, CopiesEachGeneratedFontInFontOrderAndRemovesIt) {
-    TempDir dir, work;
+// One font per name, in font order, each as the program writes it.
+TEST(FontsFile, EachFontOnceInFontOrder) {
+    TempDir dir;
     FontUses t;
     addFont(t, 7, "bbb", {66});
     addFont(t, 2, "aaa", {65});
-    ASSERT_TRUE(writeFile(work.file("aaa"), "<font id=\"aaa\">A</font>\n"));
-    ASSERT_TRUE(writeFile(work.file("bbb"), "<font id=\"bbb\">B</font>"));  // no final newline
+    addFont(t, 9, "aaa", {67});
+    const std::map<std::string, GeneratedFont> glyphs = {{"aaa", font("aaa", {65, 67})}, {"bbb", font("bbb", {66})}};
     OutCapture out;
-    EXPECT_EQ(svgfontwrite(dir.file("fonts.svg"), t, work.path, out.f), 0);
+    EXPECT_EQ(writeFontsFile(dir.file("fonts.svg"), t, glyphs, out.f).code, 0);
     EXPECT_EQ(readFile(dir.file("fonts.svg")),
-              kHead + "<font id=\"aaa\">A</font>\n<font id=\"bbb\">B</font>" + kTail);
-    EXPECT_EQ(out.str(), "\nOpening file: " + dir.file("fonts.svg") + " (w).\nSVG Fonts:**\n");
-    EXPECT_TRUE(filesIn(work.path).empty());
+              kHead + generatedFontText(glyphs.at("aaa")) + generatedFontText(glyphs.at("bbb")) + kTail);
+    EXPECT_EQ(out.str(), "\nOpening file: " + dir.file("fonts.svg") + " (w).\nSVG Fonts:***\n");
 }
 
-TEST(SvgFontWrite, AMissingGeneratedFontEndsWithFive) {
-    TempDir dir, work;
+TEST(FontsFile, AFontWithoutGlyphsEndsWithFive) {
+    TempDir dir;
     FontUses t;
     addFont(t, 0, "aaa", {65});
     addFont(t, 1, "missing", {65});
     addFont(t, 2, "ccc", {65});
-    ASSERT_TRUE(writeFile(work.file("aaa"), "A"));
-    ASSERT_TRUE(writeFile(work.file("ccc"), "C"));
     OutCapture out;
-    EXPECT_EQ(svgfontwrite(dir.file("fonts.svg"), t, work.path, out.f), 5);
-    EXPECT_EQ(readFile(dir.file("fonts.svg")), kHead + "A");
-    EXPECT_EQ(out.str(), "\nOpening file: " + dir.file("fonts.svg") +
-                             " (w).\nSVG Fonts:**\nCan not open generated SVG font missing.\n");
+    Result r = writeFontsFile(dir.file("fonts.svg"), t, {{"aaa", font("aaa", {65})}, {"ccc", font("ccc", {65})}},
+                              out.f);
+    EXPECT_EQ(r.code, 5);
+    EXPECT_EQ(r.message, "\nCan not open generated SVG font missing.\n");
+    EXPECT_EQ(readFile(dir.file("fonts.svg")), kHead + generatedFontText(font("aaa", {65})));
+    EXPECT_EQ(out.str(), "\nOpening file: " + dir.file("fonts.svg") + " (w).\nSVG Fonts:**");
 }
 
-TEST(SvgFontWrite, AnUnopenableFontsFileEndsWithFour) {
+TEST(FontsFile, AnUnopenableFontsFileEndsWithFour) {
     TempDir work;
     FontUses t;
     addFont(t, 0, "aaa", {65});
-    ASSERT_TRUE(writeFile(work.file("aaa"), "A"));
     OutCapture out;
     const std::string path = work.file("no-such-dir/fonts.svg");
-    EXPECT_EQ(svgfontwrite(path, t, work.path, out.f), 4);
-    EXPECT_EQ(out.str(), "\nOpening file: " + path + " (w).\n\nCan not open " + path + " as SVG font output file.\n");
-    EXPECT_EQ(readFile(work.file("aaa")), "A");
-}
-
-TEST(SvgFontWrite, FontsOfTheSameNameAreCopiedOnce) {
-    TempDir dir, work;
-    FontUses t;
-    addFont(t, 0, "cmr10", {65});
-    addFont(t, 9, "cmr10", {66});
-    ASSERT_TRUE(writeFile(work.file("cmr10"), "R"));
-    OutCapture out;
-    EXPECT_EQ(svgfontwrite(dir.file("fonts.svg"), t, work.path, out.f), 0);
-    EXPECT_EQ(readFile(dir.file("fonts.svg")), kHead + "R" + kTail);
-    EXPECT_EQ(out.str(), "\nOpening file: " + dir.file("fonts.svg") + " (w).\nSVG Fonts:**\n");
-}
-
-TEST(SvgFontWrite, AnUnsafeNameNeverReachesOutsideTheDirectory) {
-    TempDir dir, work;
-    ASSERT_EQ(mkdir(work.file("sub").c_str(), 0700), 0);
-    ASSERT_TRUE(writeFile(work.file("secret"), "SECRET"));
-    FontUses t;
-    addFont(t, 0, "../secret", {65});
-    OutCapture out;
-    EXPECT_EQ(svgfontwrite(dir.file("fonts.svg"), t, work.file("sub"), out.f), 5);
-    EXPECT_EQ(readFile(dir.file("fonts.svg")), kHead);
-    EXPECT_EQ(readFile(work.file("secret")), "SECRET");
-    EXPECT_NE(out.str().find("\nCan not open generated SVG font ../secret.\n"), std::string::npos);
+    Result r = writeFontsFile(path, t, {{"aaa", font("aaa", {65})}}, out.f);
+    EXPECT_EQ(r.code, 4);
+    EXPECT_EQ(r.message, "\nCan not open " + path + " as SVG font output file.\n");
+    EXPECT_EQ(out.str(), "\nOpening file: " + path + " (w).\n");
 }
 
 struct ChdirScope {
@@ -264,7 +256,7 @@ struct ConfigDir {
     }
 };
 
-TEST(SvgFontBuild, WithoutMapNothingIsWritten) {
+TEST(PageGlyphs, WithoutMapNothingIsWritten) {
     TmpdirScope tmp;
     TempDir dir;
     FontUses t;
@@ -277,7 +269,7 @@ TEST(SvgFontBuild, WithoutMapNothingIsWritten) {
     EXPECT_TRUE(filesIn(tmp.dir.path).empty());
 }
 
-TEST(SvgFontBuild, AFontMissingFromTheMapStopsBeforeTheFontsFile) {
+TEST(PageGlyphs, AFontMissingFromTheMapStopsBeforeTheFontsFile) {
     TmpdirScope tmp;
     ConfigDir cfg("cmr10 CMR10 <cmr10.pfb\n");
     TempDir dir;
@@ -295,7 +287,7 @@ TEST(SvgFontBuild, AFontMissingFromTheMapStopsBeforeTheFontsFile) {
     EXPECT_TRUE(filesIn(tmp.dir.path).empty());
 }
 
-TEST(SvgFontBuild, RealFontThroughGhostscript) {
+TEST(PageGlyphs, RealFontThroughGhostscript) {
     TmpdirScope tmp;
     TempDir dir;
     FontUses t;
@@ -330,7 +322,7 @@ TEST(SvgFontBuild, RealFontThroughGhostscript) {
     EXPECT_TRUE(filesIn(tmp.dir.path).empty());
 }
 
-TEST(SvgFontBuild, OneFontAtTwoSizesGetsOneSvgFontWithAllItsCodes) {
+TEST(PageGlyphs, OneFontAtTwoSizesGetsOneSvgFontWithAllItsCodes) {
     TmpdirScope tmp;
     TempDir dir;
     FontUses t;
@@ -354,7 +346,7 @@ TEST(SvgFontBuild, OneFontAtTwoSizesGetsOneSvgFontWithAllItsCodes) {
     EXPECT_NE(fonts.find("<glyph unicode=\"B\""), std::string::npos);
 }
 
-TEST(SvgFontBuild, FontsThatCannotBeExtractedAreReportedAndEndWithFive) {
+TEST(PageGlyphs, FontsThatCannotBeExtractedAreReportedAndEndWithFive) {
     struct Case {
         const char* what;
         std::string map;

@@ -24,11 +24,12 @@ namespace {
 using testing::TempDir;
 
 // A shell command as a run: the words go to sh -c.
-GsRun shell(const std::string& script, const std::string& dir) {
-    GsRun run;
-    run.command.argv = {"sh", "-c", script};
-    run.command.line = script;
+RunSpec shell(const std::string& script, const std::string& dir, int timeLimit = 60) {
+    RunSpec run;
+    run.argv = {"sh", "-c", script};
+    run.environment = inheritedEnvironment({});
     run.workDir = dir;
+    run.timeLimit = timeLimit;
     return run;
 }
 
@@ -36,18 +37,18 @@ double now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-TEST(Ghostscript, RunsOverlapAndAreReportedInTheirOrder) {
+TEST(Run, RunsOverlapAndAreReportedInTheirOrder) {
     TempDir dir;
     const std::string events = dir.file("events");
     // The first run takes longest: ends come in reverse, reports in order.
-    std::vector<GsRun> runs = {
+    std::vector<RunSpec> runs = {
         shell("echo start0 >> events; sleep 1; echo end0 >> events; echo first; echo first-err >&2", dir.path),
         shell("echo start1 >> events; sleep 0.5; echo second", dir.path),
         shell("echo start2 >> events; echo third; pwd", dir.path),
     };
     std::vector<size_t> order;
     std::vector<std::string> outs, errs;
-    int sig = runGhostscript(runs, {3, 60}, [&](size_t i, const GsOutcome& o) {
+    int sig = runAll(runs, 3, [&](size_t i, const RunOutcome& o) {
         order.push_back(i);
         outs.push_back(o.out);
         errs.push_back(o.err);
@@ -63,52 +64,96 @@ TEST(Ghostscript, RunsOverlapAndAreReportedInTheirOrder) {
     EXPECT_LT(e.find("start2"), e.find("end0")) << e;
 }
 
-TEST(Ghostscript, OneAtATimeWhenAskedSo) {
+TEST(Run, OneAtATimeWhenAskedSo) {
     TempDir dir;
-    std::vector<GsRun> runs = {shell("echo start0 >> events; sleep 0.2; echo end0 >> events", dir.path),
+    std::vector<RunSpec> runs = {shell("echo start0 >> events; sleep 0.2; echo end0 >> events", dir.path),
                                shell("echo start1 >> events", dir.path)};
-    runGhostscript(runs, {1, 60}, [](size_t, const GsOutcome&) {});
+    runAll(runs, 1, [](size_t, const RunOutcome&) {});
     EXPECT_EQ(testing::readFile(dir.file("events")), "start0\nend0\nstart1\n");
 }
 
-TEST(Ghostscript, FailuresTimeLimitsAndMissingProgramsAreTold) {
+TEST(Run, FailuresTimeLimitsAndMissingProgramsAreTold) {
     TempDir dir;
-    GsRun missing;
-    missing.command.argv = {"/nonexistent/gs"};
-    missing.workDir = dir.path;
-    std::vector<GsRun> runs = {shell("exit 3", dir.path), shell("kill -9 $$", dir.path), missing,
-                               shell("sleep 30", dir.path)};
+    RunSpec missing = shell("", dir.path);
+    missing.argv = {"/nonexistent/gs"};
+    RunSpec notOnPath = shell("", dir.path);
+    notOnPath.argv = {"morvex-no-such-program"};
+    RunSpec noDirectory = shell("true", dir.file("no-such-directory"));
+    std::vector<RunSpec> runs = {shell("exit 3", dir.path, 1), shell("kill -9 $$", dir.path, 1), missing,
+                                 notOnPath, noDirectory, shell("sleep 30", dir.path, 1)};
     std::vector<std::string> failures;
     const double start = now();
-    runGhostscript(runs, {2, 1}, [&](size_t, const GsOutcome& o) {
+    runAll(runs, 2, [&](size_t, const RunOutcome& o) {
         EXPECT_FALSE(o.succeeded());
         failures.push_back(o.failure(1));
     });
     EXPECT_LT(now() - start, 10.0);
     EXPECT_EQ(failures, (std::vector<std::string>{"exit status 3", "signal 9", "No such file or directory",
+                                                  "No such file or directory", "No such file or directory",
                                                   "time limit of 1 s"}));
 }
 
-TEST(Ghostscript, TheEnvironmentLosesGhostscriptsOwnOptions) {
+// The child's environment is the one given, whatever this process has;
+// the inherited one leaves out the names asked.
+TEST(Run, TheChildGetsTheEnvironmentItIsGiven) {
     TempDir dir;
     setenv("GS_OPTIONS", "-dNOSAFER", 1);
     setenv("GS_LIB", "/tmp", 1);
     setenv("MORVEX_KEPT", "yes", 1);
-    std::string seen;
-    runGhostscript({shell("env | grep -E '^(GS_|MORVEX_KEPT)' | sort", dir.path)}, {1, 60},
-                   [&](size_t, const GsOutcome& o) { seen = o.out; });
+    RunSpec inherited = shell("env | grep -E '^(GS_|MORVEX_)' | sort", dir.path);
+    inherited.environment = inheritedEnvironment({"GS_OPTIONS", "GS_LIB"});
+    RunSpec given = inherited;
+    given.environment = {"MORVEX_ONLY=1", "PATH=/usr/bin:/bin"};
+    std::vector<std::string> seen;
+    runAll({inherited, given}, 1, [&](size_t, const RunOutcome& o) { seen.push_back(o.out); });
     unsetenv("GS_OPTIONS");
     unsetenv("GS_LIB");
     unsetenv("MORVEX_KEPT");
-    EXPECT_EQ(seen, "MORVEX_KEPT=yes\n");
+    EXPECT_EQ(seen, (std::vector<std::string>{"MORVEX_KEPT=yes\n", "MORVEX_ONLY=1\n"}));
+}
+
+// Standard input carries the bytes given (any bytes, more than a pipe
+// holds), or is empty.
+TEST(Run, StandardInputIsTheBytesGiven) {
+    TempDir dir;
+    std::string bytes(300000, 'x');
+    for (size_t i = 0; i < bytes.size(); i += 7) bytes[i] = static_cast<char>(i & 0xFF);
+    RunSpec fed = shell("cat", dir.path);
+    fed.input = bytes;
+    RunSpec unfed = shell("cat; echo end", dir.path);
+    std::vector<std::string> seen;
+    runAll({fed, unfed}, 2, [&](size_t, const RunOutcome& o) {
+        EXPECT_TRUE(o.succeeded());
+        seen.push_back(o.out);
+    });
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_TRUE(seen[0] == bytes);
+    EXPECT_EQ(seen[1], "end\n");
+}
+
+// A limit of address space holds in the child: a program that asks for
+// more fails, and the same program without the limit does not.
+TEST(Run, AMemoryLimitHoldsInTheChild) {
+    TempDir dir;
+    // dd's buffer is 200 MB in one piece; dd alone fits in 64 MB.
+    const std::string script = "exec dd if=/dev/zero of=/dev/null bs=200M count=1 status=none";
+    RunSpec limited = shell(script, dir.path);
+    limited.memoryLimit = 64u << 20;
+    RunSpec free = shell(script, dir.path);
+    std::vector<RunOutcome> outcomes;
+    runAll({limited, free}, 1, [&](size_t, const RunOutcome& o) { outcomes.push_back(o); });
+    ASSERT_EQ(outcomes.size(), 2u);
+    EXPECT_FALSE(outcomes[0].succeeded());
+    EXPECT_NE(outcomes[0].err, "");
+    EXPECT_TRUE(outcomes[1].succeeded()) << outcomes[1].err;
 }
 
 // An interrupt while runs go on ends them all, reaped, and reports no run
 // more; the signal is the result.
-TEST(Ghostscript, AnInterruptEndsTheRuns) {
+TEST(Run, AnInterruptEndsTheRuns) {
     TempDir dir;
     const std::string pids = dir.file("pids");
-    std::vector<GsRun> runs;
+    std::vector<RunSpec> runs;
     for (int i = 0; i < 3; ++i) runs.push_back(shell("echo $$ >> " + pids + "; exec sleep 30", dir.path));
     int reported = 0;
     int sig = 0;
@@ -123,7 +168,7 @@ TEST(Ghostscript, AnInterruptEndsTheRuns) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             kill(getpid(), SIGTERM);
         });
-        sig = runGhostscript(runs, {2, 60}, [&](size_t, const GsOutcome&) { ++reported; });
+        sig = runAll(runs, 2, [&](size_t, const RunOutcome&) { ++reported; });
         interrupter.join();
     }
     EXPECT_EQ(sig, SIGTERM);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <random>
@@ -18,6 +19,7 @@
 #include "support/process.h"
 #include "support/recording_sink.h"
 #include "svg/text_document.h"
+#include "text/glyph_list.h"
 
 namespace morvex {
 namespace {
@@ -45,11 +47,19 @@ struct Glyph {
     const char* d;
 };
 
-FontOutlines outlinesOf(std::vector<Glyph> glyphs, double unitsPerEm = 1000) {
-    FontOutlines f;
-    f.unitsPerEm = unitsPerEm;
-    for (const Glyph& g : glyphs) f.glyphs[static_cast<size_t>(g.code)] = {true, g.name, 500, g.d};
+// A font's glyph records, by ascending code.
+GeneratedFont outlinesOf(std::vector<Glyph> glyphs, double unitsPerEm = 1000) {
+    GeneratedFont f;
+    f.unitsPerEm = {std::to_string(unitsPerEm), unitsPerEm};
+    std::sort(glyphs.begin(), glyphs.end(), [](const Glyph& a, const Glyph& b) { return a.code < b.code; });
+    for (const Glyph& g : glyphs) f.glyphs.push_back({g.code, "", g.name, {"500", 500}, g.d});
     return f;
+}
+
+// The installed glyph list, read once.
+const GlyphList* glyphList() {
+    static const std::optional<GlyphList> list = GlyphList::load();
+    return list ? &*list : nullptr;
 }
 
 // A document under test with its trace and message streams.
@@ -85,8 +95,8 @@ struct Doc {
                   static_cast<int32_t>(width * kPt), false});
     }
     void special(const std::string& s) { doc.special(s, s.size()); }
-    std::string finish(const std::map<std::string, FontOutlines>& outlines) {
-        doc.end(outlines);
+    std::string finish(const std::map<std::string, GeneratedFont>& outlines) {
+        doc.end(outlines, glyphList());
         EXPECT_TRUE(doc.close());
         return svgBytes.str();
     }
@@ -378,7 +388,7 @@ TEST(PathsDocument, ANumberNoPageCarriesGivesOneEmptyPageBox) {
 }
 
 // The outlines of a font whose glyph names cover the cases of the text.
-std::map<std::string, FontOutlines> namedGlyphs() {
+std::map<std::string, GeneratedFont> namedGlyphs() {
     return {{"t1", outlinesOf({{'T', "T", "M0 0Z"},
                               {'h', "h", "M0 0Z"},
                               {'e', "e", "M0 0Z"},
@@ -522,7 +532,7 @@ TEST(PathsDocument, TheTextMachineTracesAsInTheDefaultDocument) {
         }
     }
     text.end();
-    paths.end({});
+    paths.end({}, nullptr);
     // The paths writer adds its own lines, each on a line of its own.
     const std::string pathsTrace = std::regex_replace(pathsLog.str(), std::regex("\nPaths: [^\n]*"), "");
     EXPECT_GT(textLog.str().size(), 3000u);
@@ -571,7 +581,7 @@ TEST(PathsDocument, AnyEventSequenceGivesAWellFormedDocument) {
             }
         }
     }
-    std::map<std::string, FontOutlines> outlines = namedGlyphs();
+    std::map<std::string, GeneratedFont> outlines = namedGlyphs();
     outlines["big"] = outlinesOf({{'a', "a\x01<&\"\xff", "M0 0\x01<&\"\xffZ"}});
     const std::string svg = p.finish(outlines);
     ASSERT_EQ(xmlErrors(svg), "");
