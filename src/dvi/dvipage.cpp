@@ -1,5 +1,8 @@
 #include "dvi/dvipage.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <string>
 
 #include "base/readers.h"
@@ -18,10 +21,6 @@ constexpr char kMovementNames[28][5] = {
     "<z0>", "<z1>", "<z2>", "<z3>", "<z4>",
 };
 
-// The bytes of a special handed to the sink; the rest is only traced, so a
-// special of any length is streamed.
-constexpr size_t kSpecialKept = 4096;
-
 // The trace takes a label for nearly every command of every page; these
 // writes skip the stream lock and the length scan (one thread owns the log).
 template <size_t N>
@@ -30,6 +29,17 @@ inline void traceLabel(std::FILE* log, const char (&label)[N]) {
 }
 
 inline void traceByte(std::FILE* log, int32_t b) { putc_unlocked(b, log); }
+
+// The room a special's buffer keeps between specials.
+constexpr size_t kSpecialKeptCapacity = 1 << 16;
+
+// The bytes after the stream's position; none when it cannot tell.
+uint64_t bytesLeft(std::FILE* f) {
+    struct stat st;
+    const off_t at = ftello(f);
+    if (at < 0 || fstat(fileno(f), &st) != 0 || st.st_size < at) return 0;
+    return static_cast<uint64_t>(st.st_size - at);
+}
 
 // A signed operand of 1..4 bytes.
 int32_t readSigned(std::FILE* dvi, int32_t bytes) {
@@ -88,13 +98,16 @@ void PageInterpreter::beginPage(std::FILE* dvi, PageSink& sink) {
 }
 
 // The special's text is traced up to its first zero byte, as %s would, and
-// only its first bytes are kept for the sink. The short forms read bytes
-// past the end of the file as 255, like every field; the long ones, whose
-// length may reach 2^31, stop at the end and leave it to the next opcode.
+// handed to the sink whole. The short forms read bytes past the end of the
+// file as 255, like every field; the long ones, whose length may reach
+// 2^31, stop at the end and leave it to the next opcode, so that what is
+// kept never outgrows the file.
 void PageInterpreter::special(std::FILE* dvi, const char* label, uint32_t length, bool stopAtEnd,
                               PageSink& sink) {
     std::fputs(label, log);
-    std::string kept;
+    std::string& text = specialText;
+    text.clear();
+    text.reserve(stopAtEnd ? std::min<uint64_t>(length, bytesLeft(dvi)) : length);
     bool ended = false;
     for (uint32_t i = 0; i < length; ++i) {
         int c = getc_unlocked(dvi);
@@ -102,12 +115,15 @@ void PageInterpreter::special(std::FILE* dvi, const char* label, uint32_t length
         int32_t b = c == EOF ? 0xFF : c;
         if (b == 0) ended = true;
         if (!ended) traceByte(log, b);
-        if (kept.size() < kSpecialKept) kept.push_back(static_cast<char>(b));
+        text.push_back(static_cast<char>(b));
     }
+    const SpecialEvent event{regs.h, regs.v, text, length};
     if (selected())
-        sink.special(kept, length);
+        sink.special(event);
     else
-        sink.unselectedSpecial(kept, length);
+        sink.unselectedSpecial(event);
+    // A long special's bytes are not kept for the next one.
+    if (text.capacity() > kSpecialKeptCapacity) std::string().swap(text);
 }
 
 void PageInterpreter::endPages() {

@@ -4,6 +4,7 @@
 // selected page go to a PageSink as typed events.
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "base/font_def.h"
@@ -67,6 +68,7 @@ private:
     RegisterStack stack;
     FontTable fonts;
     TfmState tfm;
+    std::string specialText;  // the special being read
 };
 
 }  // namespace morvex

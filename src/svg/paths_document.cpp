@@ -146,6 +146,8 @@ const GlyphRecord* drawnGlyph(const GeneratedFont* font, size_t code) {
 PathsDocument::PathsDocument(FileHandle svg, std::FILE* log, std::FILE* out)
     : svg(std::move(svg)), log(log), out(out), textFile(anonymousFile()) {
     if (!textFile) std::fputs("\nCan not create a temporary file: the document has no invisible text.\n", out);
+    // Each kind of special the document acts on, by its prefix.
+    specials.add(ColorHandler::kPrefix, colors);
 }
 
 void PathsDocument::head() {
@@ -211,32 +213,12 @@ void PathsDocument::fontSelect(int32_t font) { machine.fontSelect(font); }
 void PathsDocument::movement(int32_t, int32_t) { machine.movement(); }
 void PathsDocument::plain(PlainCommand) { machine.other(); }
 
-void PathsDocument::special(std::string_view text, uint64_t length) {
+void PathsDocument::special(const SpecialEvent& special) {
     machine.other();
-    applyColor(text, length);
+    specials.dispatch(special, true);
 }
 
-void PathsDocument::unselectedSpecial(std::string_view text, uint64_t length) { applyColor(text, length); }
-
-void PathsDocument::applyColor(std::string_view text, uint64_t length) {
-    if (text.size() != length) return;  // longer than any colour special
-    ColorSpecial s = parseColorSpecial(text);
-    switch (s.command) {
-        case ColorCommand::NotColor: return;
-        case ColorCommand::Pop:
-            if (!colors.pop()) std::fputs("\nPaths: color pop on an empty color stack ignored", log);
-            return;
-        case ColorCommand::Push:
-            // A colour that cannot be read is pushed as the colour in
-            // force, so that its pop still matches.
-            colors.push(s.color.value_or(colors.current()));
-            break;
-        case ColorCommand::Set:
-            if (s.color) colors.set(*s.color);
-            break;
-    }
-    if (!s.color) std::fprintf(log, "\nPaths: unreadable color, the color in force kept: %s", printable(text).c_str());
-}
+void PathsDocument::unselectedSpecial(const SpecialEvent& special) { specials.dispatch(special, false); }
 
 // The group that gives the glyphs and rules that follow their colour, opened
 // only once something is drawn in it.

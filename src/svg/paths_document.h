@@ -21,7 +21,8 @@
 #include "base/dvi_frame.h"
 #include "base/file_handle.h"
 #include "base/page_events.h"
-#include "specials/color_special.h"
+#include "specials/color_handler.h"
+#include "specials/special_dispatcher.h"
 #include "fonts/generated_font.h"
 #include "text/text_machine.h"
 
@@ -55,8 +56,8 @@ public:
     void character(const CharEvent& c) override;
     void rule(const RuleEvent& r) override;
     void movement(int32_t h, int32_t v) override;
-    void special(std::string_view text, uint64_t length) override;
-    void unselectedSpecial(std::string_view text, uint64_t length) override;
+    void special(const SpecialEvent& special) override;
+    void unselectedSpecial(const SpecialEvent& special) override;
     void plain(PlainCommand command) override;
 
 private:
@@ -97,7 +98,6 @@ private:
     void writeText(const std::map<std::string, GeneratedFont>* outlines, const GlyphList* names);
     void writeDefs(const std::map<std::string, GeneratedFont>* outlines);
     uint32_t fontIndex(const CharEvent& c);
-    void applyColor(std::string_view text, uint64_t length);
     void useFill();
     // A DVI coordinate in TeX points from the page box's corner, one inch in.
     double onPage(double dvi) const { return dvi * ptPerDvi + 72.27; }
@@ -119,7 +119,8 @@ private:
     double pageTop = 0.0;    // the page's offset in the document, TeX points
     uint64_t pageUses = 0, pageRules = 0;
 
-    ColorStack colors;
+    SpecialDispatcher specials;
+    ColorHandler colors{log, "Paths: "};
     bool fillOpen = false;
     Rgb openFill;
 

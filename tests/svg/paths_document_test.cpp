@@ -94,7 +94,7 @@ struct Doc {
         doc.rule({static_cast<int32_t>(h * kPt), static_cast<int32_t>(v * kPt), static_cast<int32_t>(height * kPt),
                   static_cast<int32_t>(width * kPt), false});
     }
-    void special(const std::string& s) { doc.special(s, s.size()); }
+    void special(const std::string& s) { doc.special(SpecialEvent{0, 0, s, s.size()}); }
     std::string finish(const std::map<std::string, GeneratedFont>& outlines) {
         doc.end(outlines, glyphList());
         EXPECT_TRUE(doc.close());
@@ -312,8 +312,8 @@ TEST(PathsDocument, ColourSpecialsFillWhatFollowsWithTheStackKeptAcrossPages) {
     p.special("color push cmyk 0 0 0 0.5");  // left open at the page's end
     p.doc.pageEnd();
     // A page that is not converted moves the stack too.
-    p.doc.unselectedSpecial("color pop", 9);
-    p.doc.unselectedSpecial("color push gray 0.25", 20);
+    p.doc.unselectedSpecial(SpecialEvent{0, 0, "color pop", 9});
+    p.doc.unselectedSpecial(SpecialEvent{0, 0, "color push gray 0.25", 20});
     p.doc.pageBegin(1);
     p.chr(f, 'd', 0, 0);
     p.special("color pop");
@@ -328,7 +328,8 @@ TEST(PathsDocument, ColourSpecialsFillWhatFollowsWithTheStackKeptAcrossPages) {
     p.special("color pop");
     p.special("color pop");
     p.chr(f, 'i', 0, 0);
-    p.doc.special("color push rgb 0 0 1 and more", 9);  // cut short: not a special to read
+    // Cut short by the end of the file: not a special to read.
+    p.doc.special(SpecialEvent{0, 0, "color push rgb 0 0 1", 40});
     p.chr(f, 'j', 0, 0);
     p.doc.pageEnd();
     const std::string svg = p.finish({});
@@ -524,7 +525,7 @@ TEST(PathsDocument, TheTextMachineTracesAsInTheDefaultDocument) {
             case 2: both.fontSelect(static_cast<int32_t>(rng() % 3)); break;
             case 3: both.rule({0, 0, 1, 1, false}); break;
             case 4: both.movement(0, 0); break;
-            case 5: both.special("x", 1); break;
+            case 5: both.special(SpecialEvent{0, 0, "x", 1}); break;
             case 6: both.plain(PlainCommand::Push); break;
             default:
                 both.character({static_cast<int32_t>(rng() % 256), 0, rng() % 4 ? &def : nullptr,
@@ -570,7 +571,7 @@ TEST(PathsDocument, AnyEventSequenceGivesAWellFormedDocument) {
             case 4: p.doc.movement(value(), value()); break;
             case 5: {
                 const std::string& s = specials[rng() % specials.size()];
-                p.doc.special(s, s.size());
+                p.doc.special(SpecialEvent{0, 0, s, s.size()});
                 break;
             }
             case 6: p.doc.plain(PlainCommand::Pop); break;
