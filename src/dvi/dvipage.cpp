@@ -56,7 +56,7 @@ int32_t readSigned(std::FILE* dvi, int32_t bytes) {
 PageInterpreter::PageInterpreter(int32_t selectedPage, int32_t stackCapacity, std::FILE* log, std::FILE* out)
     : selectedPage(selectedPage), stackCapacity(stackCapacity), log(log), out(out) {}
 
-int PageInterpreter::dvipage(std::FILE* dvi, PageSink& sink) {
+Result PageInterpreter::dvipage(std::FILE* dvi, PageSink& sink) {
     std::fputs("#### dvipage\n", log);
     std::fprintf(log, "Stack depth: %d", stackCapacity);
     createStack(stack, stackCapacity);
@@ -65,8 +65,8 @@ int PageInterpreter::dvipage(std::FILE* dvi, PageSink& sink) {
     std::fputs("Pages:", out);
     std::fflush(out);
     for (;;) {
-        int result = command(dvi, sink);
-        if (result != kContinue) return result;
+        const int code = command(dvi, sink);
+        if (code != kContinue) return {code, std::move(stopMessage)};
     }
 }
 
@@ -243,7 +243,7 @@ int PageInterpreter::command(std::FILE* dvi, PageSink& sink) {
         case kOpXxx4: {
             const int32_t length = static_cast<int32_t>(dviread4(dvi));
             if (length < 0) {
-                std::fprintf(out, "\nError in DVI: xxx4 with the negative length %d.\n", length);
+                stopMessage = "\nError in DVI: xxx4 with the negative length " + std::to_string(length) + ".\n";
                 return kDvipageUnsupported;
             }
             special(dvi, "xxx_4:", static_cast<uint32_t>(length), true, sink);
@@ -256,9 +256,12 @@ int PageInterpreter::command(std::FILE* dvi, PageSink& sink) {
         case kOpPost:
             endPages();
             return kDvipageOk;
-        default:
-            std::fprintf(out, "\n?\?(%x)\n", static_cast<unsigned>(op));
+        default: {
+            char text[32];
+            std::snprintf(text, sizeof text, "\n?\?(%x)\n", static_cast<unsigned>(op));
+            stopMessage = text;
             return kDvipageUnsupported;
+        }
     }
     return kContinue;
 }

@@ -9,6 +9,7 @@
 
 #include "base/font_def.h"
 #include "base/page_events.h"
+#include "base/result.h"
 #include "dvi/page_fonts.h"
 #include "dvi/register_stack.h"
 #include "dvi/registers.h"
@@ -33,7 +34,8 @@ public:
     // to post. Returns 0 after post, 102 at an unsupported command (the end
     // of the stream included) or an xxx4 of negative length, 200 when a
     // font's metrics cannot be loaded.
-    int dvipage(std::FILE* dvi, PageSink& sink);
+    // The result's message says what stopped it early.
+    Result dvipage(std::FILE* dvi, PageSink& sink);
 
     // The fonts defined on the selected page, with the codes used there.
     std::vector<FontUse> usedFonts() const { return morvex::usedFonts(fonts); }
@@ -69,6 +71,7 @@ private:
     FontTable fonts;
     TfmState tfm;
     std::string specialText;  // the special being read
+    std::string stopMessage;  // what stopped the loop early
 };
 
 }  // namespace morvex

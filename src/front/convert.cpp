@@ -27,15 +27,14 @@ namespace morvex {
 
 namespace {
 
-const char* dvibaseMessage(int code) {
-    switch (code) {
-        case kDvibaseNoPostPost: return "\nCan not find DVI_POST_POST.\n";
-        case kDvibaseNoPost: return "\nCan not find DVI_POST.\n";
-        case kDvibaseBadFntDef: return "\nError in DVI: FNT_DEF_i.\n";
-        case kDvibaseNoPre: return "\nCan not find DVI_PRE.\n";
-        case kDvibaseNoBop: return "Error in DVI: DVI_BOP.\n";
-        default: return "";
-    }
+// The steps of a run whose results end it.
+enum class Step { Frame, Pages, Glyphs };
+
+// The one place where a step's result becomes the exit code: the frame's
+// and the pages' codes are the program's own, the glyphs' follow 60.
+int exitCode(Step step, const Result& result) {
+    if (result.ok()) return kExitOk;
+    return step == Step::Glyphs ? kExitSvgFontBase + result.code : result.code;
 }
 
 // The outputs once they are open: closed in the run's order (DVI, SVG
@@ -49,6 +48,12 @@ public:
 
     std::FILE* dviStream() const { return dvi.get(); }
     std::FILE* logStream() const { return log.get(); }
+
+    // Ends the run with a step's result: its message, then the files.
+    int stop(Step step, const Result& result, const Settings& settings) {
+        std::fputs(result.message.c_str(), out);
+        return finish(exitCode(step, result), settings);
+    }
 
     int finish(int code, const Settings& settings) {
         dvi.reset();
@@ -115,18 +120,16 @@ int run(Document& document, FileHandle dvi, FileHandle log, const Settings& sett
     document.head();
 
     DviFrame frame;
-    int rc = dvibase(frame, files.dviStream(), logStream, out);
-    if (rc == kDvibaseOk || rc == kDvibaseBadFntDef || rc == kDvibaseNoBop) beginDocument(document, frame, settings);
-    if (rc != kDvibaseOk) {
-        std::fprintf(out, "%s", dvibaseMessage(rc));
-        return files.finish(rc, settings);
-    }
+    const Result base = dvibase(frame, files.dviStream(), logStream, out);
+    if (base.ok() || base.code == kDvibaseBadFntDef || base.code == kDvibaseNoBop)
+        beginDocument(document, frame, settings);
+    if (!base.ok()) return files.stop(Step::Frame, base, settings);
 
     // A stop inside the pages is passed on as the exit code: the SVG
     // document is then cut short and must not pass for a complete one.
     PageInterpreter pages(settings.selectedPage, frame.stackCapacity, logStream, out);
-    int result = pages.dvipage(files.dviStream(), document);
-    if (result != kDvipageOk) return files.finish(result, settings);
+    const Result paged = pages.dvipage(files.dviStream(), document);
+    if (!paged.ok()) return files.stop(Step::Pages, paged, settings);
 
     GlyphSettings glyphSettings;
     glyphSettings.configDir = settings.configDir;
@@ -148,10 +151,7 @@ int run(Document& document, FileHandle dvi, FileHandle log, const Settings& sett
         }
     }
     pages.dvipagefontfree();
-    if (!fontsResult.ok()) {
-        std::fputs(fontsResult.message.c_str(), out);
-        return files.finish(kExitSvgFontBase + fontsResult.code, settings);
-    }
+    if (!fontsResult.ok()) return files.stop(Step::Glyphs, fontsResult, settings);
     if (pages.selectedPages() == 0) {
         std::fprintf(out, "\nNo page carries the number %d.\n", settings.selectedPage);
         return files.finish(kExitNoSuchPage, settings);

@@ -40,9 +40,9 @@ std::vector<Position> morvexPositions(const std::string& path, int32_t page) {
     std::FILE* null = std::fopen("/dev/null", "wb");
     OutCapture out;
     DviFrame frame;
-    EXPECT_EQ(dvibase(frame, dvi, null, out.f), 0);
+    EXPECT_EQ(dvibase(frame, dvi, null, out.f).code, 0);
     PageInterpreter pages(page, frame.stackCapacity, null, out.f);
-    EXPECT_EQ(pages.dvipage(dvi, sink), kDvipageOk) << out.str();
+    EXPECT_EQ(pages.dvipage(dvi, sink).code, kDvipageOk) << out.str();
     std::fclose(null);
     std::fclose(dvi);
     return sink.chars;
