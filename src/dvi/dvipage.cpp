@@ -133,6 +133,80 @@ void PageInterpreter::endPages() {
     releaseStack(stack);
 }
 
+// right, w, x, down, y, z: four groups with a 1..4-byte operand, three of
+// them also with a form that reuses the register (w0, x0, y0, z0).
+void PageInterpreter::movement(int32_t op, std::FILE* dvi, PageSink& sink) {
+    DviRegisters& r = regs;
+    if (op < kOpW0) {
+        r.h = wrapAdd(r.h, readSigned(dvi, op - kOpRight1 + 1));
+    } else if (op < kOpX0) {
+        if (op > kOpW0) r.w = readSigned(dvi, op - kOpW0);
+        r.h = wrapAdd(r.h, r.w);
+    } else if (op < kOpDown1) {
+        if (op > kOpX0) r.x = readSigned(dvi, op - kOpX0);
+        r.h = wrapAdd(r.h, r.x);
+    } else if (op < kOpY0) {
+        r.v = wrapAdd(r.v, readSigned(dvi, op - kOpDown1 + 1));
+    } else if (op < kOpZ0) {
+        if (op > kOpY0) r.y = readSigned(dvi, op - kOpY0);
+        r.v = wrapAdd(r.v, r.y);
+    } else {
+        if (op > kOpZ0) r.z = readSigned(dvi, op - kOpZ0);
+        r.v = wrapAdd(r.v, r.z);
+    }
+    traceLabel(log, kMovementNames[op - kOpRight1]);
+    if (selected()) sink.movement(r.h, r.v);
+}
+
+// fnt_num_0..fnt_num_63.
+void PageInterpreter::fontNumber(int32_t number, PageSink& sink) {
+    font = number;
+    // "\n[fnt_num_%d]", written without printf: fonts change often.
+    traceLabel(log, "\n[fnt_num_");
+    if (font >= 10) traceByte(log, '0' + font / 10);
+    traceByte(log, '0' + font % 10);
+    traceByte(log, ']');
+    if (selected()) sink.fontSelect(font);
+}
+
+// set_rule and put_rule.
+void PageInterpreter::rule(bool put, std::FILE* dvi, PageSink& sink) {
+    DviRegisters& r = regs;
+    if (put)
+        traceLabel(log, "<putrule>");
+    else
+        traceLabel(log, "<setrule>");
+    const int32_t a = static_cast<int32_t>(dviread4(dvi));
+    const int32_t b = static_cast<int32_t>(dviread4(dvi));
+    const RuleEvent rule{r.h, r.v, a, b, put};
+    if (!put) r.h = wrapAdd(r.h, b);
+    if (selected()) sink.rule(rule);
+}
+
+// xxx1..xxx4: kContinue, or the code that ends the loop.
+int PageInterpreter::xxx(int32_t op, std::FILE* dvi, PageSink& sink) {
+    switch (op) {
+        case kOpXxx1:
+            special(dvi, "xxx_1:", static_cast<uint32_t>(dvireadu1(dvi)), false, sink);
+            return kContinue;
+        case kOpXxx2:
+            special(dvi, "xxx_2:", static_cast<uint32_t>(dvireads2(dvi) & 0xFFFF), false, sink);
+            return kContinue;
+        case kOpXxx3:
+            special(dvi, "xxx_3:", static_cast<uint32_t>(dvireads3(dvi) & 0xFFFFFF), true, sink);
+            return kContinue;
+        default: {
+            const int32_t length = static_cast<int32_t>(dviread4(dvi));
+            if (length < 0) {
+                stopMessage = "\nError in DVI: xxx4 with the negative length " + std::to_string(length) + ".\n";
+                return kDvipageUnsupported;
+            }
+            special(dvi, "xxx_4:", static_cast<uint32_t>(length), true, sink);
+            return kContinue;
+        }
+    }
+}
+
 int PageInterpreter::command(std::FILE* dvi, PageSink& sink) {
     DviRegisters& r = regs;
     const int32_t op = dvireadu1(dvi);
@@ -148,37 +222,11 @@ int PageInterpreter::command(std::FILE* dvi, PageSink& sink) {
         return kContinue;
     }
     if (op >= kOpRight1 && op <= kOpZ4) {
-        // Movements: four groups with a 1..4-byte operand, three of them
-        // also with a form that reuses the register (w0, x0, y0, z0).
-        if (op < kOpW0) {
-            r.h = wrapAdd(r.h, readSigned(dvi, op - kOpRight1 + 1));
-        } else if (op < kOpX0) {
-            if (op > kOpW0) r.w = readSigned(dvi, op - kOpW0);
-            r.h = wrapAdd(r.h, r.w);
-        } else if (op < kOpDown1) {
-            if (op > kOpX0) r.x = readSigned(dvi, op - kOpX0);
-            r.h = wrapAdd(r.h, r.x);
-        } else if (op < kOpY0) {
-            r.v = wrapAdd(r.v, readSigned(dvi, op - kOpDown1 + 1));
-        } else if (op < kOpZ0) {
-            if (op > kOpY0) r.y = readSigned(dvi, op - kOpY0);
-            r.v = wrapAdd(r.v, r.y);
-        } else {
-            if (op > kOpZ0) r.z = readSigned(dvi, op - kOpZ0);
-            r.v = wrapAdd(r.v, r.z);
-        }
-        traceLabel(log, kMovementNames[op - kOpRight1]);
-        if (selected()) sink.movement(r.h, r.v);
+        movement(op, dvi, sink);
         return kContinue;
     }
     if (op >= kOpFntNum0 && op <= kOpFntNum63) {
-        font = op - kOpFntNum0;
-        // "\n[fnt_num_%d]", written without printf: fonts change often.
-        traceLabel(log, "\n[fnt_num_");
-        if (font >= 10) traceByte(log, '0' + font / 10);
-        traceByte(log, '0' + font % 10);
-        traceByte(log, ']');
-        if (selected()) sink.fontSelect(font);
+        fontNumber(op - kOpFntNum0, sink);
         return kContinue;
     }
     switch (op) {
@@ -191,19 +239,9 @@ int PageInterpreter::command(std::FILE* dvi, PageSink& sink) {
             character(dvireadu1(dvi), true, sink);
             break;
         case kOpSetRule:
-        case kOpPutRule: {
-            const bool put = op == kOpPutRule;
-            if (put)
-                traceLabel(log, "<putrule>");
-            else
-                traceLabel(log, "<setrule>");
-            const int32_t a = static_cast<int32_t>(dviread4(dvi));
-            const int32_t b = static_cast<int32_t>(dviread4(dvi));
-            const RuleEvent rule{r.h, r.v, a, b, put};
-            if (!put) r.h = wrapAdd(r.h, b);
-            if (selected()) sink.rule(rule);
+        case kOpPutRule:
+            rule(op == kOpPutRule, dvi, sink);
             break;
-        }
         case kOpNop:
             traceLabel(log, "<nop>");
             if (selected()) sink.plain(PlainCommand::Nop);
@@ -232,23 +270,10 @@ int PageInterpreter::command(std::FILE* dvi, PageSink& sink) {
             if (selected()) sink.fontSelect(font);
             break;
         case kOpXxx1:
-            special(dvi, "xxx_1:", static_cast<uint32_t>(dvireadu1(dvi)), false, sink);
-            break;
         case kOpXxx2:
-            special(dvi, "xxx_2:", static_cast<uint32_t>(dvireads2(dvi) & 0xFFFF), false, sink);
-            break;
         case kOpXxx3:
-            special(dvi, "xxx_3:", static_cast<uint32_t>(dvireads3(dvi) & 0xFFFFFF), true, sink);
-            break;
-        case kOpXxx4: {
-            const int32_t length = static_cast<int32_t>(dviread4(dvi));
-            if (length < 0) {
-                stopMessage = "\nError in DVI: xxx4 with the negative length " + std::to_string(length) + ".\n";
-                return kDvipageUnsupported;
-            }
-            special(dvi, "xxx_4:", static_cast<uint32_t>(length), true, sink);
-            break;
-        }
+        case kOpXxx4:
+            return xxx(op, dvi, sink);
         case kOpFntDef1:
             if (dvipagefontdef(fonts, tfm, selected(), dvi, log, out) != 0) return kDvipageNoMetrics;
             if (selected()) sink.plain(PlainCommand::FontDef);

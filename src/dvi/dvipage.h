@@ -55,6 +55,10 @@ private:
     int command(std::FILE* dvi, PageSink& sink);
     bool selected() const { return currentPage == selectedPage; }
     void character(int32_t code, bool put, PageSink& sink);
+    void movement(int32_t op, std::FILE* dvi, PageSink& sink);
+    void fontNumber(int32_t number, PageSink& sink);
+    void rule(bool put, std::FILE* dvi, PageSink& sink);
+    int xxx(int32_t op, std::FILE* dvi, PageSink& sink);
     void beginPage(std::FILE* dvi, PageSink& sink);
     void special(std::FILE* dvi, const char* label, uint32_t length, bool stopAtEnd, PageSink& sink);
     void endPages();
