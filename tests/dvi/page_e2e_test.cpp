@@ -10,6 +10,7 @@
 #include "support/recording_sink.h"
 #include "support/bytes.h"
 #include "support/dvitype.h"
+#include "support/morvex_run.h"
 #include "support/process.h"
 
 namespace morvex {
@@ -80,10 +81,8 @@ struct BinaryRun {
     std::string svg, log;
     void go(const std::string& dviFile, std::vector<std::string> args = {},
             std::vector<std::string> env = {"MKTEXTFM=0"}) {
-        std::vector<std::string> argv = {MORVEX_BINARY, "-c", MORVEX_TEST_CONFIG_DIR};
-        argv.insert(argv.end(), args.begin(), args.end());
-        argv.push_back(dviFile);
-        result = testing::runProcess(argv, dir.path, env);
+        args.push_back(dviFile);
+        result = testing::runMorvex(dir.path, args, env);
         svg = testing::readFile(dir.file("out.svg"));
         log = testing::readFile(dir.file("out.log"));
     }

@@ -16,6 +16,7 @@
 #include "document_text.h"
 #include "fonts_parse.h"
 #include "support/bytes.h"
+#include "support/morvex_run.h"
 #include "support/process.h"
 #include "text/conv.h"
 
@@ -29,9 +30,7 @@ using testing::runProcess;
 using testing::TempDir;
 using testing::writeFile;
 
-const std::string kBinary = MORVEX_BINARY;
 const std::string kDviDir = MORVEX_TEST_DVI_DIR;
-const std::string kConfigDir = MORVEX_TEST_CONFIG_DIR;
 
 struct PageCase {
     const char* file;
@@ -48,7 +47,7 @@ TEST_P(FontPages, OneGlyphPerCodeOfThePageWithItsOutlineAndAdvance) {
     // A file of the user's that bears a font's name is neither read nor
     // changed nor removed.
     ASSERT_TRUE(writeFile(dir.file("cmr10"), "user's own file\n"));
-    auto r = runProcess({kBinary, "-c", kConfigDir, "-p", std::to_string(c.page), dvi}, dir.path);
+    auto r = testing::runMorvex(dir.path, {"-p", std::to_string(c.page), dvi});
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(filesIn(dir.path), (std::set<std::string>{"cmr10", "out.svg", "fonts.svg", "out.log"}));
     EXPECT_EQ(readFile(dir.file("cmr10")), "user's own file\n");
@@ -135,13 +134,10 @@ TEST(FontFailures, ExitCodesAndNothingLeftBehind) {
     const std::string dvi = kDviDir + "/hello.dvi";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        TempDir cfg, dir;
-        if (c.hasMap) {
-            ASSERT_TRUE(writeFile(cfg.file("morvex.map"), c.map));
-        }
-        writeFile(cfg.file("tarnevik.ps"), readFile(kConfigDir + "/tarnevik.ps"));
-        writeFile(cfg.file("tarnevik.enc"), readFile(kConfigDir + "/tarnevik.enc"));
-        auto r = runProcess({kBinary, "-c", cfg.path, dvi}, dir.path);
+        testing::ConfigDir cfg(c.map);
+        if (!c.hasMap) std::remove(cfg.dir.file("morvex.map").c_str());
+        TempDir dir;
+        auto r = testing::runMorvex(dir.path, {dvi}, {}, cfg.path());
         EXPECT_EQ(r.exitCode, c.exitCode) << r.out;
         EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;
         std::set<std::string> want = {"out.svg", "out.log"};
@@ -170,8 +166,9 @@ TEST(FontPagesSideBySide, GhostscriptOutputStaysInFontOrder) {
     w.b.u1(171).u1('A').u1(172).u1('B').u1(173).u1('C');
     w.eop().post().fntdef(0, "cmr10").fntdef(1, "cmbx10").fntdef(2, "cmti10").postpost();
     writeFile(dir.file("in.dvi"), w.str());
-    auto r = runProcess({"env", "PATH=" + bin.path + ":" + std::getenv("PATH"), kBinary, "-c", kConfigDir, "in.dvi"},
-                        dir.path);
+    std::vector<std::string> args = {"env", "PATH=" + bin.path + ":" + std::getenv("PATH")};
+    for (const std::string& a : testing::morvexArgs({"in.dvi"})) args.push_back(a);
+    auto r = runProcess(args, dir.path);
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_NE(r.out.find("SVG Fonts:*gs says cmr10\n*gs says cmbx10\n*gs says cmti10\n\nOpening file: fonts.svg (w).\n"
                          "SVG Fonts:***\n"),

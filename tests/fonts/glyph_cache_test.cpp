@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "support/bytes.h"
+#include "support/morvex_run.h"
 #include "support/process.h"
 #include "tarnevik_run.h"
 
@@ -32,8 +33,8 @@ using testing::TempDir;
 using testing::count;
 using testing::writeFile;
 
-const std::string kBinary = MORVEX_BINARY;
-const std::string kConfigDir = MORVEX_TEST_CONFIG_DIR;
+const std::string& kBinary = testing::kMorvexBinary;
+const std::string& kConfigDir = testing::kBuildConfigDir;
 
 std::bitset<256> codeSet(const std::vector<int>& codes) {
     std::bitset<256> b;
@@ -157,7 +158,7 @@ struct Outputs {
 
 Outputs convert(const std::string& dvi, const std::vector<std::string>& options, const std::string& where) {
     mkdir(where.c_str(), 0700);
-    std::vector<std::string> args = {kBinary, "-c", kConfigDir};
+    std::vector<std::string> args = testing::morvexArgs({});
     args.insert(args.end(), options.begin(), options.end());
     args.push_back(dvi);
     auto r = runProcess(args, where);
@@ -261,14 +262,15 @@ TEST(GlyphCacheRuns, ACacheThatCannotBeUsedIsReportedOnce) {
         EXPECT_EQ(o.fonts, plain.fonts);
     }
     // The default place: XDG_CACHE_HOME, else HOME.
-    auto r = runProcess({"env", "XDG_CACHE_HOME=" + work.file("xdg"), "HOME=" + work.file("home"), kBinary, "-c",
-                         kConfigDir, "--cache", page.dvi},
+    const auto withEnv = [&](std::vector<std::string> args) {
+        for (const std::string& a : testing::morvexArgs({"--cache", page.dvi})) args.push_back(a);
+        return args;
+    };
+    auto r = runProcess(withEnv({"env", "XDG_CACHE_HOME=" + work.file("xdg"), "HOME=" + work.file("home")}),
                         work.path);
     EXPECT_EQ(r.exitCode, 0) << r.out;
     EXPECT_FALSE(testing::filesIn(work.file("xdg/morvex")).empty());
-    r = runProcess({"env", "-u", "XDG_CACHE_HOME", "HOME=" + work.file("home"), kBinary, "-c", kConfigDir, "--cache",
-                    page.dvi},
-                   work.path);
+    r = runProcess(withEnv({"env", "-u", "XDG_CACHE_HOME", "HOME=" + work.file("home")}), work.path);
     EXPECT_EQ(r.exitCode, 0) << r.out;
     EXPECT_FALSE(testing::filesIn(work.file("home/.cache/morvex")).empty());
 }

@@ -2,7 +2,7 @@
 // installation's font map, encoding files, Type 1 fonts and Ghostscript:
 // long specials (xxx4), T1 and TS1 text whose fonts the map re-encodes,
 // a slanted font, a font missing from the map, and the trace of a plain
-// and of a re-encoded font's lookup and Ghostscript command.
+// and of a re-encoded font's lookup.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -17,6 +17,7 @@
 #include "document_text.h"
 #include "fonts_parse.h"
 #include "support/bytes.h"
+#include "support/morvex_run.h"
 #include "support/process.h"
 #include "text/conv.h"
 #include "tarnevik_run.h"
@@ -32,10 +33,10 @@ using testing::runProcess;
 using testing::samePath;
 using testing::TempDir;
 using testing::writeFile;
+using testing::ConfigDir;
 
-const std::string kBinary = MORVEX_BINARY;
 const std::string kDviDir = MORVEX_TEST_DVI_DIR;
-const std::string kConfigDir = MORVEX_TEST_CONFIG_DIR;
+const std::string& kConfigDir = testing::kBuildConfigDir;
 
 // The generated outlines are rounded to hundredths.
 constexpr double kRounding = 0.006;
@@ -96,26 +97,14 @@ std::string mapWithout(const std::string& map, const std::string& font, const st
     return r + extra;
 }
 
-// A configuration directory with the build's program and encoding and a
-// map of the test's own.
-struct ConfigDir {
-    TempDir dir;
-    explicit ConfigDir(const std::string& map) {
-        EXPECT_TRUE(writeFile(dir.file("morvex.map"), map));
-        for (const char* f : {"tarnevik.ps", "tarnevik.enc"})
-            EXPECT_TRUE(writeFile(dir.file(f), readFile(kConfigDir + "/" + f)));
-    }
-};
-
 const std::string& realMap() {
     static const std::string map = readFile(kConfigDir + "/morvex.map");
     return map;
 }
 
-// The trace of one font from its codes to the Ghostscript command, as the
-// worked example has it: the map line, its tokens, the line of the
-// re-encoding only for a font that has one, the files found, and the
-// command with the re-encoding's words only for such a font.
+// The trace of one font's lookup, as the worked example has it: the map
+// line, its tokens, the line of the re-encoding only for a font that has
+// one, and the files found.
 struct FontTrace {
     std::string font;
     std::set<int> codes;
@@ -123,26 +112,18 @@ struct FontTrace {
     std::string pfbPath;
     std::string encPath;  // "" for a font drawn through its own encoding
     std::string slant;    // as the map line writes it; "" for none
-    std::string configDir;
 };
 
 std::string traceOf(const FontTrace& t) {
     std::string codes;
     for (int code : t.codes) codes += std::to_string(code) + " ";
-    const std::string encFile = t.configDir + "/tarnevik.enc";
     std::string s = "\nSymbols:" + codes + "\npsmap: '" + t.map.text + "'\npsmap: fnt_dvi='" + t.font + "' fnt_ps='" +
                     t.map.ps + "' fnt_pfb='" + t.map.pfb + "'\n";
     if (!t.encPath.empty() || !t.slant.empty())
         s += "psmap: enc='" + t.map.enc + "' slant='" + t.slant + "' extend=''\n";
     s += "== " + t.map.pfb + " " + t.pfbPath + "\n";
     if (!t.encPath.empty()) s += "== " + t.map.enc + " " + t.encPath + "\n";
-    s += "\ngs -q -dNODISPLAY -dBATCH -dNOPAUSE -dQUIT -dSAFER --permit-file-read=\"" + t.pfbPath +
-         "\" --permit-file-read=\"" + encFile + "\" --permit-file-write=\"" + t.font + "\" -sFONTFILE=\"" +
-         t.pfbPath + "\" -dTHEFONT=\"/" + t.font + "\" -sSYMBOLS=\"[ " + codes +
-         " ]\" -dENCODING=\"/TeXUTF8Encoding\" -sENCFILE=\"" + encFile + "\" -sFONTOUT=\"" + t.font + "\"";
-    if (!t.encPath.empty()) s += " --permit-file-read=\"" + t.encPath + "\" -sENCVECFILE=\"" + t.encPath + "\"";
-    if (!t.slant.empty()) s += " -dSLANT=" + t.slant;
-    return s + " " + t.configDir + "/tarnevik.ps\n";
+    return s;
 }
 
 ::testing::AssertionResult traceHolds(const std::string& trace, const FontTrace& t) {
@@ -155,7 +136,7 @@ std::string traceOf(const FontTrace& t) {
 }
 
 testing::ProcessResult convert(const std::string& config, const std::string& doc, int page, const TempDir& dir) {
-    return runProcess({kBinary, "-c", config, "-p", std::to_string(page), dviOf(doc)}, dir.path);
+    return testing::runMorvex(dir.path, {"-p", std::to_string(page), dviOf(doc)}, {}, config);
 }
 
 // The glyph of each code in a generated font, found by the text of the code.
@@ -292,7 +273,7 @@ TEST_P(LatexReencodedFonts, EachCodeGetsTheGlyphItsVectorNames) {
         ASSERT_EQ(s.vector.size(), 256u);
         for (int code : codes) namesOfPfb[s.pfb].insert(s.vector[code]);
         side[font] = s;
-        EXPECT_TRUE(traceHolds(trace, {font, codes, *line, s.pfb, encPath, "", kConfigDir}));
+        EXPECT_TRUE(traceHolds(trace, {font, codes, *line, s.pfb, encPath, ""}));
     }
     EXPECT_EQ(encodings, c.encodings);
 
@@ -396,7 +377,7 @@ TEST(LatexSlantedFont, EveryPointMovedBySlantTimesItsHeight) {
         auto line = findMapLine(c.mapLine, c.font);
         ASSERT_TRUE(line.has_value());
         EXPECT_TRUE(traceHolds(readFile(dir.file("out.log")),
-                               {c.font, codes, *line, pfb, *c.enc != '\0' ? kpseFind(c.enc) : "", ".167", cfg.dir.path}));
+                               {c.font, codes, *line, pfb, *c.enc != '\0' ? kpseFind(c.enc) : "", ".167"}));
         std::vector<std::string> names;
         for (int code : codes) names.push_back(vector[code]);
         const auto plain = testing::drawByName(dir.path, pfb, names);
@@ -461,7 +442,7 @@ TEST(LatexFontTrace, APlainFontKeepsItsLines) {
     ASSERT_FALSE(pfb.empty());
     const MapLine line{"cmr10 CMR10 <cmr10.pfb", "CMR10", "", "cmr10.pfb"};
     const std::string trace = readFile(dir.file("out.log"));
-    EXPECT_TRUE(traceHolds(trace, {"cmr10", used.at("cmr10"), line, pfb, "", "", kConfigDir}));
+    EXPECT_TRUE(traceHolds(trace, {"cmr10", used.at("cmr10"), line, pfb, "", ""}));
     EXPECT_EQ(trace.find("psmap: enc="), std::string::npos);
     EXPECT_EQ(trace.find("ENCVECFILE"), std::string::npos);
 }

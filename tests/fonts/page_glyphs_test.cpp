@@ -14,6 +14,7 @@
 #include <string>
 
 #include "support/bytes.h"
+#include "support/morvex_run.h"
 #include "support/process.h"
 #include "base/printable.h"
 #include "fonts/fonts_file.h"
@@ -28,6 +29,7 @@ using testing::OutCapture;
 using testing::readFile;
 using testing::TempDir;
 using testing::writeFile;
+using testing::ConfigDir;
 
 const std::string kConfigDir = MORVEX_TEST_CONFIG_DIR;
 const std::string kHead =
@@ -242,17 +244,6 @@ struct ChdirScope {
         if (!old.empty()) {
             EXPECT_EQ(chdir(old.c_str()), 0);
         }
-    }
-};
-
-// A configuration directory with the build's program and encoding and a
-// map of the test's own.
-struct ConfigDir {
-    TempDir dir;
-    explicit ConfigDir(const std::string& map) {
-        writeFile(dir.file("morvex.map"), map);
-        writeFile(dir.file("tarnevik.ps"), readFile(kConfigDir + "/tarnevik.ps"));
-        writeFile(dir.file("tarnevik.enc"), readFile(kConfigDir + "/tarnevik.enc"));
     }
 };
 

@@ -3,10 +3,12 @@
 // the end-to-end tests of the built binary.
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -62,18 +64,33 @@ inline ProcessResult runProcess(const std::vector<std::string>& args, const std:
     for (auto& e : envStore) envp.push_back(e.data());
     envp.push_back(nullptr);
 
+    // A child that ends before reading its input must not end the test
+    // with SIGPIPE: the signal is ignored here, and back to its default in
+    // the child.
+    std::signal(SIGPIPE, SIG_IGN);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attr);
+    if (stdinPipe) close(pipeFds[0]);
+    if (spawned == 0) {
         if (stdinPipe) {
-            close(pipeFds[0]);
             // Small data only: it must fit the pipe's buffer.
             ssize_t written = write(pipeFds[1], stdinData.data(), stdinData.size());
             (void)written;
-            close(pipeFds[1]);
         }
+        if (stdinPipe) close(pipeFds[1]);
         int status = 0;
         waitpid(pid, &status, 0);
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    } else if (stdinPipe) {
+        close(pipeFds[1]);
     }
     posix_spawn_file_actions_destroy(&actions);
     close(outFd);
