@@ -52,6 +52,16 @@ struct FontPlan {
     std::optional<std::string> notInMap;
 };
 
+// The second stage of a font: its files found and traced, and its glyphs
+// asked of the source; false when its files are not found (said on out).
+bool svgfontextract(const std::string& name, const MapEntry& entry, const std::bitset<256>& codes,
+                    GlyphSource& source, std::FILE* log, std::FILE* out) {
+    std::optional<FontFiles> files = findFontFiles(name, entry, log, out);
+    if (!files) return false;
+    source.add({name, entry, *files, codes}, log);
+    return true;
+}
+
 // Looks every font up in font order, traced, each one's messages into its
 // own buffer, and hands the source a request for each font it can make.
 FontPlan planFonts(const std::vector<FontUse>& fonts, std::FILE* map, GlyphSource& source,
@@ -79,9 +89,7 @@ FontPlan planFonts(const std::vector<FontUse>& fonts, std::FILE* map, GlyphSourc
             plan.notInMap = font.name;
             break;
         }
-        std::optional<FontFiles> files = findFontFiles(font.name, *entry, log, msg);
-        if (!files) continue;
-        source.add({font.name, *entry, *files, used}, log);
+        if (!svgfontextract(font.name, *entry, used, source, log, msg)) continue;
         plan.fontOfRequest.push_back(i);
         plan.nameOfRequest.push_back(font.name);
     }

@@ -13,7 +13,7 @@
 #include "base/result.h"
 #include "dvi/dvibase.h"
 #include "dvi/dvipage.h"
-#include "fonts/fonts_file.h"
+#include "fonts/svgfont.h"
 #include "fonts/page_glyphs.h"
 #include "front/front.h"
 #include "front/output_files.h"
@@ -91,10 +91,7 @@ void beginDocument(PathsDocument& document, const DviFrame& frame, const Setting
 Result finishDocument(TextDocument& document, const GlyphSettings& glyphSettings, const Settings& settings,
                       const std::vector<FontUse>& used, std::FILE* log, std::FILE* out) {
     document.end();
-    std::map<std::string, GeneratedFont> glyphs;
-    Result r = pageGlyphs(glyphSettings, used, glyphs, log, out);
-    if (!r.ok()) return r;
-    return writeFontsFile(settings.fontsPath, used, glyphs, out);
+    return svgfontbuild(glyphSettings, settings.fontsPath, used, log, out);
 }
 
 Result finishDocument(PathsDocument& document, const GlyphSettings& glyphSettings, const Settings&,

@@ -17,7 +17,7 @@
 #include "support/morvex_run.h"
 #include "support/process.h"
 #include "base/printable.h"
-#include "fonts/fonts_file.h"
+#include "fonts/svgfont.h"
 #include "fonts/ghostscript_command.h"
 #include "fonts/page_glyphs.h"
 
@@ -48,7 +48,7 @@ void addFont(FontUses& t, int k, const std::string& name, std::initializer_list<
     t.insert(at, use);
 }
 
-// Points the private directories of svgfontbuild into a directory of the
+// Points the private directories of pageGlyphs into a directory of the
 // test, so that their removal can be seen.
 struct TmpdirScope {
     TempDir dir;
@@ -76,9 +76,7 @@ int build(const std::string& configDir, const std::string& fontsPath, const Font
           std::FILE* out) {
     GlyphSettings settings;
     settings.configDir = configDir;
-    std::map<std::string, GeneratedFont> glyphs;
-    Result r = pageGlyphs(settings, fonts, glyphs, log, out);
-    if (r.ok()) r = writeFontsFile(fontsPath, fonts, glyphs, out);
+    Result r = svgfontbuild(settings, fontsPath, fonts, log, out);
     std::fputs(r.message.c_str(), out);
     return r.code;
 }
@@ -185,7 +183,7 @@ GeneratedFont font(const std::string& id, std::initializer_list<int> codes) {
 TEST(FontsFile, NoFontGivesAnEmptyDefs) {
     TempDir dir;
     OutCapture out;
-    Result r = writeFontsFile(dir.file("fonts.svg"), {}, {}, out.f);
+    Result r = svgfontwrite(dir.file("fonts.svg"), {}, {}, out.f);
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(readFile(dir.file("fonts.svg")), kHead + kTail);
     EXPECT_EQ(out.str(), "\nOpening file: " + dir.file("fonts.svg") + " (w).\nSVG Fonts:\n");
@@ -200,7 +198,7 @@ TEST(FontsFile, EachFontOnceInFontOrder) {
     addFont(t, 9, "aaa", {67});
     const std::map<std::string, GeneratedFont> glyphs = {{"aaa", font("aaa", {65, 67})}, {"bbb", font("bbb", {66})}};
     OutCapture out;
-    EXPECT_EQ(writeFontsFile(dir.file("fonts.svg"), t, glyphs, out.f).code, 0);
+    EXPECT_EQ(svgfontwrite(dir.file("fonts.svg"), t, glyphs, out.f).code, 0);
     EXPECT_EQ(readFile(dir.file("fonts.svg")),
               kHead + generatedFontText(glyphs.at("aaa")) + generatedFontText(glyphs.at("bbb")) + kTail);
     EXPECT_EQ(out.str(), "\nOpening file: " + dir.file("fonts.svg") + " (w).\nSVG Fonts:***\n");
@@ -213,7 +211,7 @@ TEST(FontsFile, AFontWithoutGlyphsEndsWithFive) {
     addFont(t, 1, "missing", {65});
     addFont(t, 2, "ccc", {65});
     OutCapture out;
-    Result r = writeFontsFile(dir.file("fonts.svg"), t, {{"aaa", font("aaa", {65})}, {"ccc", font("ccc", {65})}},
+    Result r = svgfontwrite(dir.file("fonts.svg"), t, {{"aaa", font("aaa", {65})}, {"ccc", font("ccc", {65})}},
                               out.f);
     EXPECT_EQ(r.code, 5);
     EXPECT_EQ(r.message, "\nCan not open generated SVG font missing.\n");
@@ -227,7 +225,7 @@ TEST(FontsFile, AnUnopenableFontsFileEndsWithFour) {
     addFont(t, 0, "aaa", {65});
     OutCapture out;
     const std::string path = work.file("no-such-dir/fonts.svg");
-    Result r = writeFontsFile(path, t, {{"aaa", font("aaa", {65})}}, out.f);
+    Result r = svgfontwrite(path, t, {{"aaa", font("aaa", {65})}}, out.f);
     EXPECT_EQ(r.code, 4);
     EXPECT_EQ(r.message, "\nCan not open " + path + " as SVG font output file.\n");
     EXPECT_EQ(out.str(), "\nOpening file: " + path + " (w).\n");

@@ -1,4 +1,4 @@
-#include "fonts/fonts_file.h"
+#include "fonts/svgfont.h"
 
 #include <set>
 
@@ -8,8 +8,8 @@
 
 namespace morvex {
 
-Result writeFontsFile(const std::string& fontsPath, const std::vector<FontUse>& fonts,
-                      const std::map<std::string, GeneratedFont>& glyphs, std::FILE* out) {
+Result svgfontwrite(const std::string& fontsPath, const std::vector<FontUse>& fonts,
+                    const std::map<std::string, GeneratedFont>& glyphs, std::FILE* out) {
     std::fprintf(out, "\nOpening file: %s (w).\n", fontsPath.c_str());
     FileHandle f = openFile(fontsPath.c_str(), "wb");
     if (!f) return {kGlyphsNoFontsFile, "\nCan not open " + fontsPath + " as SVG font output file.\n"};
@@ -35,6 +35,14 @@ Result writeFontsFile(const std::string& fontsPath, const std::vector<FontUse>& 
     if (!closeChecked(f)) return {kGlyphsNoFontsFile, "\nCan not write " + fontsPath + ".\n"};
     std::fputc('\n', out);
     return {};
+}
+
+Result svgfontbuild(const GlyphSettings& settings, const std::string& fontsPath, const std::vector<FontUse>& fonts,
+                    std::FILE* log, std::FILE* out) {
+    std::map<std::string, GeneratedFont> glyphs;
+    Result r = pageGlyphs(settings, fonts, glyphs, log, out);
+    if (!r.ok()) return r;
+    return svgfontwrite(fontsPath, fonts, glyphs, out);
 }
 
 }  // namespace morvex
