@@ -150,8 +150,8 @@ int endChild(const Child& child) {
     return status;
 }
 
-// Reaps the running children that have ended or run past their time;
-// true for each one taken out of running into outcomes.
+// Reaps the running children that have ended, and ends and reaps those
+// past their time: each goes from running into its outcome.
 void reap(std::vector<std::unique_ptr<Child>>& running, std::vector<RunOutcome>& outcomes,
           std::vector<bool>& ended) {
     const auto now = std::chrono::steady_clock::now();
