@@ -60,8 +60,10 @@ int GhostscriptSource::make(GlyphReport& report) {
         report.say(outcome.out);
         report.sayError(outcome.err);
         std::optional<GeneratedFont> font;
-        if (outcome.succeeded()) font = takeGeneratedFont(workDir, request);
-        else std::remove((workDir + "/" + request.name).c_str());
+        if (outcome.succeeded())
+            font = takeGeneratedFont(workDir, request);
+        else
+            std::remove((workDir + "/" + request.name).c_str());  // whatever it left is not a font
         if (!font) {
             const std::string why = outcome.succeeded() ? "no glyphs written" : outcome.failure(limits.timeLimit);
             report.say(outcome.spawnError != 0
