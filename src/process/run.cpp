@@ -66,14 +66,17 @@ struct Child {
     std::unique_ptr<MemoryFile> out, err;
 };
 
+// Tells the parent why the child could not become the program, and ends it.
+[[noreturn]] void failStart(int report, int error) {
+    ssize_t w = write(report, &error, sizeof error);
+    (void)w;
+    _exit(127);
+}
+
 // The child's side, after fork: its group, descriptors, directory and
 // limit, then the program. A failure is written to report as an errno.
 [[noreturn]] void becomeChild(const RunSpec& spec, const Prepared& p, int input, const Child& child, int report) {
-    const auto failWith = [report](int error) {
-        ssize_t w = write(report, &error, sizeof error);
-        (void)w;
-        _exit(127);
-    };
+    const auto failWith = [report](int error) { failStart(report, error); };
     setpgid(0, 0);
     if (input < 0) input = open("/dev/null", O_RDONLY);
     if (input < 0 || dup2(input, 0) < 0) failWith(errno);
@@ -92,7 +95,7 @@ struct Child {
         if (error != EACCES) error = errno;
         if (errno != ENOENT && errno != EACCES && errno != ENOTDIR) break;
     }
-    failWith(error);
+    failStart(report, error);
 }
 
 // Starts one run; none, with outcome.spawnError set, when it cannot start.
