@@ -3,35 +3,39 @@
 #include <sys/stat.h>
 
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "base/bounded_log.h"
 #include "base/dvi_frame.h"
 #include "base/file_handle.h"
-#include "base/interrupt.h"
 #include "base/printable.h"
+#include "base/result.h"
 #include "dvi/dvibase.h"
 #include "dvi/dvipage.h"
+#include "fonts/page_glyphs.h"
+#include "fonts/svgfont.h"
 #include "front/config_dir.h"
 #include "front/front.h"
 #include "front/output_files.h"
-#include "svg/svgfont.h"
+#include "process/interrupt.h"
+#include "process/run.h"
 #include "svg/paths_document.h"
 #include "svg/text_document.h"
+#include "text/glyph_list.h"
 
 namespace morvex {
 
 namespace {
 
-const char* dvibaseMessage(int code) {
-    switch (code) {
-        case kDvibaseNoPostPost: return "\nCan not find DVI_POST_POST.\n";
-        case kDvibaseNoPost: return "\nCan not find DVI_POST.\n";
-        case kDvibaseBadFntDef: return "\nError in DVI: FNT_DEF_i.\n";
-        case kDvibaseNoPre: return "\nCan not find DVI_PRE.\n";
-        case kDvibaseNoBop: return "Error in DVI: DVI_BOP.\n";
-        default: return "";
-    }
+// The steps of a run whose results end it.
+enum class Step { Frame, Pages, Glyphs };
+
+// The one place where a step's result becomes the exit code: the frame's
+// and the pages' codes are the program's own, the glyphs' follow 60.
+int exitCode(Step step, const Result& result) {
+    if (result.ok()) return kExitOk;
+    return step == Step::Glyphs ? kExitSvgFontBase + result.code : result.code;
 }
 
 // The outputs once they are open: closed in the run's order (DVI, SVG
@@ -45,6 +49,12 @@ public:
 
     std::FILE* dviStream() const { return dvi.get(); }
     std::FILE* logStream() const { return log.get(); }
+
+    // Ends the run with a step's result: its message, then the files.
+    int stop(Step step, const Result& result, const Settings& settings) {
+        std::fputs(result.message.c_str(), out);
+        return finish(exitCode(step, result), settings);
+    }
 
     int finish(int code, const Settings& settings) {
         dvi.reset();
@@ -77,19 +87,27 @@ void beginDocument(PathsDocument& document, const DviFrame& frame, const Setting
     document.prologue(frame, settings.selectedPage);
 }
 
-int finishDocument(TextDocument& document, const FontBuildSettings& fontSettings, const std::vector<FontUse>& used,
-                   std::FILE* log, std::FILE* out) {
+// The glyphs of the page's fonts: into the fonts file, or into the
+// document itself.
+Result finishDocument(TextDocument& document, const GlyphSettings& glyphSettings, const Settings& settings,
+                      const std::vector<FontUse>& used, std::FILE* log, std::FILE* out) {
     document.end();
-    return svgfontbuild(fontSettings, used, log, out);
+    return svgfontbuild(glyphSettings, settings.fontsPath, used, log, out);
 }
 
-int finishDocument(PathsDocument& document, const FontBuildSettings& fontSettings, const std::vector<FontUse>& used,
-                   std::FILE* log, std::FILE* out) {
-    std::map<std::string, FontOutlines> outlines;
-    int r = svgfontoutlines(fontSettings, used, log, out, outlines);
+Result finishDocument(PathsDocument& document, const GlyphSettings& glyphSettings, const Settings&,
+                      const std::vector<FontUse>& used, std::FILE* log, std::FILE* out) {
+    std::map<std::string, GeneratedFont> glyphs;
+    Result r = pageGlyphs(glyphSettings, used, glyphs, log, out);
+    if (r.ok()) {
+        r = missingGlyphs(used, glyphs);
+        if (r.ok()) std::fputc('\n', out);
+    }
     // The document is closed whatever the glyphs: a missing font leaves
     // its characters undrawn, not the markup open.
-    document.end(outlines);
+    std::optional<GlyphList> names;
+    if (!glyphs.empty()) names = GlyphList::load();
+    document.end(glyphs, names ? &*names : nullptr);
     return r;
 }
 
@@ -100,30 +118,27 @@ int run(Document& document, FileHandle dvi, FileHandle log, const Settings& sett
     document.head();
 
     DviFrame frame;
-    int rc = dvibase(frame, files.dviStream(), logStream, out);
-    if (rc == kDvibaseOk || rc == kDvibaseBadFntDef || rc == kDvibaseNoBop) beginDocument(document, frame, settings);
-    if (rc != kDvibaseOk) {
-        std::fprintf(out, "%s", dvibaseMessage(rc));
-        return files.finish(rc, settings);
-    }
+    const Result base = dvibase(frame, files.dviStream(), logStream, out);
+    if (base.ok() || base.code == kDvibaseBadFntDef || base.code == kDvibaseNoBop)
+        beginDocument(document, frame, settings);
+    if (!base.ok()) return files.stop(Step::Frame, base, settings);
 
     // A stop inside the pages is passed on as the exit code: the SVG
     // document is then cut short and must not pass for a complete one.
     PageInterpreter pages(settings.selectedPage, frame.stackCapacity, logStream, out);
-    int result = pages.dvipage(files.dviStream(), document);
-    if (result != kDvipageOk) return files.finish(result, settings);
+    const Result paged = pages.dvipage(files.dviStream(), document);
+    if (!paged.ok()) return files.stop(Step::Pages, paged, settings);
 
-    FontBuildSettings fontSettings;
-    fontSettings.configDir = settings.configDir;
-    fontSettings.fontsPath = settings.fontsPath;
-    fontSettings.limits.parallel = processorCount();
-    fontSettings.limits.timeLimit = settings.gsTimeLimit;
-    fontSettings.cache = settings.cache;
-    fontSettings.cacheDir = settings.cacheDir;
-    int fontsResult = 0;
+    GlyphSettings glyphSettings;
+    glyphSettings.configDir = settings.configDir;
+    glyphSettings.parallel = processorCount();
+    glyphSettings.timeLimit = settings.gsTimeLimit;
+    glyphSettings.cache = settings.cache;
+    glyphSettings.cacheDir = settings.cacheDir;
+    Result fontsResult;
     {
         InterruptGuard guard;
-        fontsResult = finishDocument(document, fontSettings, pages.usedFonts(), logStream, out);
+        fontsResult = finishDocument(document, glyphSettings, settings, pages.usedFonts(), logStream, out);
         if (int sig = interruptSignal(); sig != 0) {
             // The runs are ended and the private directory is gone; what
             // was written stays, and the process ends as the signal would
@@ -134,7 +149,7 @@ int run(Document& document, FileHandle dvi, FileHandle log, const Settings& sett
         }
     }
     pages.dvipagefontfree();
-    if (fontsResult != 0) return files.finish(kExitSvgFontBase + fontsResult, settings);
+    if (!fontsResult.ok()) return files.stop(Step::Glyphs, fontsResult, settings);
     if (pages.selectedPages() == 0) {
         std::fprintf(out, "\nNo page carries the number %d.\n", settings.selectedPage);
         return files.finish(kExitNoSuchPage, settings);

@@ -13,8 +13,8 @@
 
 #include "base/printable.h"
 #include "base/version.h"
-#include "svg/conv.h"
-#include "svg/glyph_list.h"
+#include "text/conv.h"
+#include "text/glyph_list.h"
 
 namespace morvex {
 
@@ -135,11 +135,10 @@ FileHandle anonymousFile() {
 }
 
 // The glyph of a code, when the extraction gave one to draw.
-const GlyphOutline* drawnGlyph(const FontOutlines* font, size_t code) {
-    if (font == nullptr) return nullptr;
-    const GlyphOutline& g = font->glyphs[code];
-    if (!g.present || g.name == ".notdef" || g.d.empty()) return nullptr;
-    return &g;
+const GlyphRecord* drawnGlyph(const GeneratedFont* font, size_t code) {
+    const GlyphRecord* g = font != nullptr ? font->glyph(static_cast<int>(code)) : nullptr;
+    if (g == nullptr || g->name == ".notdef" || g->outline.empty()) return nullptr;
+    return g;
 }
 
 }  // namespace
@@ -147,6 +146,8 @@ const GlyphOutline* drawnGlyph(const FontOutlines* font, size_t code) {
 PathsDocument::PathsDocument(FileHandle svg, std::FILE* log, std::FILE* out)
     : svg(std::move(svg)), log(log), out(out), textFile(anonymousFile()) {
     if (!textFile) std::fputs("\nCan not create a temporary file: the document has no invisible text.\n", out);
+    // Each kind of special the document acts on, by its prefix.
+    specials.add(ColorHandler::kPrefix, colors);
 }
 
 void PathsDocument::head() {
@@ -212,32 +213,12 @@ void PathsDocument::fontSelect(int32_t font) { machine.fontSelect(font); }
 void PathsDocument::movement(int32_t, int32_t) { machine.movement(); }
 void PathsDocument::plain(PlainCommand) { machine.other(); }
 
-void PathsDocument::special(std::string_view text, uint64_t length) {
+void PathsDocument::special(const SpecialEvent& special) {
     machine.other();
-    applyColor(text, length);
+    specials.dispatch(special, true);
 }
 
-void PathsDocument::unselectedSpecial(std::string_view text, uint64_t length) { applyColor(text, length); }
-
-void PathsDocument::applyColor(std::string_view text, uint64_t length) {
-    if (text.size() != length) return;  // longer than any colour special
-    ColorSpecial s = parseColorSpecial(text);
-    switch (s.command) {
-        case ColorCommand::NotColor: return;
-        case ColorCommand::Pop:
-            if (!colors.pop()) std::fputs("\nPaths: color pop on an empty color stack ignored", log);
-            return;
-        case ColorCommand::Push:
-            // A colour that cannot be read is pushed as the colour in
-            // force, so that its pop still matches.
-            colors.push(s.color.value_or(colors.current()));
-            break;
-        case ColorCommand::Set:
-            if (s.color) colors.set(*s.color);
-            break;
-    }
-    if (!s.color) std::fprintf(log, "\nPaths: unreadable color, the color in force kept: %s", printable(text).c_str());
-}
+void PathsDocument::unselectedSpecial(const SpecialEvent& special) { specials.dispatch(special, false); }
 
 // The group that gives the glyphs and rules that follow their colour, opened
 // only once something is drawn in it.
@@ -366,43 +347,43 @@ void PathsDocument::endRun(const TextRun& run) {
     runSize = 0;
 }
 
-void PathsDocument::end(const std::map<std::string, FontOutlines>& outlines) { finish(&outlines); }
+void PathsDocument::end(const std::map<std::string, GeneratedFont>& glyphs, const GlyphList* names) {
+    finish(&glyphs, names);
+}
 
 bool PathsDocument::close() {
-    finish(nullptr);
+    finish(nullptr, nullptr);
     textFile.reset();
     return closeChecked(svg);
 }
 
-void PathsDocument::finish(const std::map<std::string, FontOutlines>* outlines) {
+void PathsDocument::finish(const std::map<std::string, GeneratedFont>* outlines, const GlyphList* names) {
     if (finished || !svg) return;
     finished = true;
     if (!rootOpen) openRoot(0, 0);
     closePage();
-    writeText(outlines);
+    writeText(outlines, names);
     writeDefs(outlines);
     std::fputs("\n</svg>\n", svg.get());
 }
 
 // The invisible text of every page, its characters now named: by the glyph
 // list for the glyph names the fonts give, as conv writes them otherwise.
-void PathsDocument::writeText(const std::map<std::string, FontOutlines>* outlines) {
+void PathsDocument::writeText(const std::map<std::string, GeneratedFont>* outlines, const GlyphList* names) {
     if (!textFile) return;
-    std::optional<GlyphList> names;
-    if (outlines != nullptr && !outlines->empty()) {
-        names = GlyphList::load();
-        if (!names) std::fputs("\nPaths: glyphlist.txt not found; the text is that of the codes", log);
-    }
+    if (outlines != nullptr && !outlines->empty() && names == nullptr)
+        std::fputs("\nPaths: glyphlist.txt not found; the text is that of the codes", log);
     std::vector<std::array<std::string, 256>> texts(fonts.size());
     for (size_t i = 0; i < fonts.size(); ++i) {
-        const FontOutlines* font = nullptr;
+        const GeneratedFont* font = nullptr;
         if (outlines != nullptr)
             if (auto it = outlines->find(fonts[i].name); it != outlines->end()) font = &it->second;
         for (size_t code = 0; code < 256; ++code) {
             if (!fonts[i].codes[code]) continue;
             std::u32string chars;
-            if (names && font != nullptr && font->glyphs[code].present)
-                for (char32_t c : names->characters(font->glyphs[code].name))
+            const GlyphRecord* glyph = font != nullptr ? font->glyph(static_cast<int>(code)) : nullptr;
+            if (names != nullptr && glyph != nullptr)
+                for (char32_t c : names->characters(glyph->name))
                     if (textCharacter(c)) chars += c;
             texts[i][code] = chars.empty() ? codeText(static_cast<unsigned char>(code)) : escapedText(chars);
         }
@@ -441,20 +422,21 @@ void PathsDocument::writeText(const std::map<std::string, FontOutlines>* outline
 // Each glyph the pages use, once, in units of the em with y down, so that a
 // use scales it by the font's size. A glyph the fonts do not have is an
 // empty group: its uses draw nothing.
-void PathsDocument::writeDefs(const std::map<std::string, FontOutlines>* outlines) {
+void PathsDocument::writeDefs(const std::map<std::string, GeneratedFont>* outlines) {
     std::fputs("\nPaths: glyphs defined:", log);
     bool any = false;
     for (const UsedFont& font : fonts) {
         if (font.codes.none()) continue;
         if (!any) std::fputs("\n<defs>", svg.get());
         any = true;
-        const FontOutlines* outline = nullptr;
+        const GeneratedFont* outline = nullptr;
         if (outlines != nullptr)
             if (auto it = outlines->find(font.name); it != outlines->end()) outline = &it->second;
         std::fprintf(log, " %s[", printable(font.name).c_str());
         std::string scale;
         if (outline != nullptr) {
-            const double unit = outline->unitsPerEm > 0 ? 1.0 / outline->unitsPerEm : 0.001;
+            const double upm = outline->unitsPerEm.value;
+            const double unit = upm > 0 ? 1.0 / upm : 0.001;
             char buf[32];
             std::snprintf(buf, sizeof buf, "%.9g", unit);
             scale = std::string(" transform=\"scale(") + buf + " -" + buf + ")\"";
@@ -462,14 +444,14 @@ void PathsDocument::writeDefs(const std::map<std::string, FontOutlines>* outline
         bool first = true;
         for (size_t code = 0; code < 256; ++code) {
             if (!font.codes[code]) continue;
-            const GlyphOutline* g = drawnGlyph(outline, code);
+            const GlyphRecord* g = drawnGlyph(outline, code);
             std::fprintf(log, "%s%zu=%s", first ? "" : " ", code,
                          g != nullptr ? printable(g->name).c_str() : "(none)");
             first = false;
             line = "\n<";
             line += g != nullptr ? "path" : "g";
             line += " id=\"" + font.id + std::to_string(code) + "\"";
-            if (g != nullptr) line += scale + " d=\"" + attributeText(g->d) + "\"";
+            if (g != nullptr) line += scale + " d=\"" + attributeText(g->outline) + "\"";
             line += "/>";
             std::fwrite(line.data(), 1, line.size(), svg.get());
         }

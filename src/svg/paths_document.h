@@ -21,9 +21,10 @@
 #include "base/dvi_frame.h"
 #include "base/file_handle.h"
 #include "base/page_events.h"
-#include "svg/color_special.h"
-#include "svg/generated_font.h"
-#include "svg/text_machine.h"
+#include "specials/color_handler.h"
+#include "specials/special_dispatcher.h"
+#include "fonts/generated_font.h"
+#include "text/text_machine.h"
 
 namespace morvex {
 
@@ -40,7 +41,8 @@ public:
     void prologue(const DviFrame& frame, int32_t selectedPage);
     // The invisible text, the glyph definitions the pages used, and the
     // closing tag.
-    void end(const std::map<std::string, FontOutlines>& outlines);
+    // names: the glyph list, none when it was not found.
+    void end(const std::map<std::string, GeneratedFont>& glyphs, const GlyphList* names);
     // Closes the document, ending it first if end was not reached (a run
     // cut short): its glyphs then have empty definitions and its text the
     // characters of the codes. False when a write or the close failed.
@@ -54,8 +56,8 @@ public:
     void character(const CharEvent& c) override;
     void rule(const RuleEvent& r) override;
     void movement(int32_t h, int32_t v) override;
-    void special(std::string_view text, uint64_t length) override;
-    void unselectedSpecial(std::string_view text, uint64_t length) override;
+    void special(const SpecialEvent& special) override;
+    void unselectedSpecial(const SpecialEvent& special) override;
     void plain(PlainCommand command) override;
 
 private:
@@ -92,11 +94,10 @@ private:
 
     void openRoot(double width, double height);
     void closePage();
-    void finish(const std::map<std::string, FontOutlines>* outlines);
-    void writeText(const std::map<std::string, FontOutlines>* outlines);
-    void writeDefs(const std::map<std::string, FontOutlines>* outlines);
+    void finish(const std::map<std::string, GeneratedFont>* outlines, const GlyphList* names);
+    void writeText(const std::map<std::string, GeneratedFont>* outlines, const GlyphList* names);
+    void writeDefs(const std::map<std::string, GeneratedFont>* outlines);
     uint32_t fontIndex(const CharEvent& c);
-    void applyColor(std::string_view text, uint64_t length);
     void useFill();
     // A DVI coordinate in TeX points from the page box's corner, one inch in.
     double onPage(double dvi) const { return dvi * ptPerDvi + 72.27; }
@@ -118,7 +119,8 @@ private:
     double pageTop = 0.0;    // the page's offset in the document, TeX points
     uint64_t pageUses = 0, pageRules = 0;
 
-    ColorStack colors;
+    SpecialDispatcher specials;
+    ColorHandler colors{log, "Paths: "};
     bool fillOpen = false;
     Rgb openFill;
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/bytes.h"
+#include "support/morvex_run.h"
 #include "support/process.h"
 
 using morvex::testing::DviWriter;
@@ -19,9 +20,9 @@ using morvex::testing::writeFile;
 
 namespace {
 
-const std::string kBinary = MORVEX_BINARY;
+const std::string& kBinary = morvex::testing::kMorvexBinary;
 const std::string kDviDir = MORVEX_TEST_DVI_DIR;
-const std::string kConfigDir = MORVEX_TEST_CONFIG_DIR;
+const std::string& kConfigDir = morvex::testing::kBuildConfigDir;
 
 const std::string kBanner = "This is MORVEX version 0.7.1\n";
 const std::string kUsage =

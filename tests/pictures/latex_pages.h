@@ -11,7 +11,7 @@
 #include "pictures/dvi_specials.h"
 #include "pictures/job_assembly.h"
 #include "pictures/page_fixture.h"
-#include "svg/color_special.h"
+#include "specials/color_special.h"
 
 namespace morvex::testing {
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <random>
@@ -18,6 +19,7 @@
 #include "support/process.h"
 #include "support/recording_sink.h"
 #include "svg/text_document.h"
+#include "text/glyph_list.h"
 
 namespace morvex {
 namespace {
@@ -45,11 +47,19 @@ struct Glyph {
     const char* d;
 };
 
-FontOutlines outlinesOf(std::vector<Glyph> glyphs, double unitsPerEm = 1000) {
-    FontOutlines f;
-    f.unitsPerEm = unitsPerEm;
-    for (const Glyph& g : glyphs) f.glyphs[static_cast<size_t>(g.code)] = {true, g.name, 500, g.d};
+// A font's glyph records, by ascending code.
+GeneratedFont outlinesOf(std::vector<Glyph> glyphs, double unitsPerEm = 1000) {
+    GeneratedFont f;
+    f.unitsPerEm = {std::to_string(unitsPerEm), unitsPerEm};
+    std::sort(glyphs.begin(), glyphs.end(), [](const Glyph& a, const Glyph& b) { return a.code < b.code; });
+    for (const Glyph& g : glyphs) f.glyphs.push_back({g.code, "", g.name, {"500", 500}, g.d});
     return f;
+}
+
+// The installed glyph list, read once.
+const GlyphList* glyphList() {
+    static const std::optional<GlyphList> list = GlyphList::load();
+    return list ? &*list : nullptr;
 }
 
 // A document under test with its trace and message streams.
@@ -84,9 +94,9 @@ struct Doc {
         doc.rule({static_cast<int32_t>(h * kPt), static_cast<int32_t>(v * kPt), static_cast<int32_t>(height * kPt),
                   static_cast<int32_t>(width * kPt), false});
     }
-    void special(const std::string& s) { doc.special(s, s.size()); }
-    std::string finish(const std::map<std::string, FontOutlines>& outlines) {
-        doc.end(outlines);
+    void special(const std::string& s) { doc.special(SpecialEvent{0, 0, s, s.size()}); }
+    std::string finish(const std::map<std::string, GeneratedFont>& outlines) {
+        doc.end(outlines, glyphList());
         EXPECT_TRUE(doc.close());
         return svgBytes.str();
     }
@@ -302,8 +312,8 @@ TEST(PathsDocument, ColourSpecialsFillWhatFollowsWithTheStackKeptAcrossPages) {
     p.special("color push cmyk 0 0 0 0.5");  // left open at the page's end
     p.doc.pageEnd();
     // A page that is not converted moves the stack too.
-    p.doc.unselectedSpecial("color pop", 9);
-    p.doc.unselectedSpecial("color push gray 0.25", 20);
+    p.doc.unselectedSpecial(SpecialEvent{0, 0, "color pop", 9});
+    p.doc.unselectedSpecial(SpecialEvent{0, 0, "color push gray 0.25", 20});
     p.doc.pageBegin(1);
     p.chr(f, 'd', 0, 0);
     p.special("color pop");
@@ -318,7 +328,8 @@ TEST(PathsDocument, ColourSpecialsFillWhatFollowsWithTheStackKeptAcrossPages) {
     p.special("color pop");
     p.special("color pop");
     p.chr(f, 'i', 0, 0);
-    p.doc.special("color push rgb 0 0 1 and more", 9);  // cut short: not a special to read
+    // Cut short by the end of the file: not a special to read.
+    p.doc.special(SpecialEvent{0, 0, "color push rgb 0 0 1", 40});
     p.chr(f, 'j', 0, 0);
     p.doc.pageEnd();
     const std::string svg = p.finish({});
@@ -378,7 +389,7 @@ TEST(PathsDocument, ANumberNoPageCarriesGivesOneEmptyPageBox) {
 }
 
 // The outlines of a font whose glyph names cover the cases of the text.
-std::map<std::string, FontOutlines> namedGlyphs() {
+std::map<std::string, GeneratedFont> namedGlyphs() {
     return {{"t1", outlinesOf({{'T', "T", "M0 0Z"},
                               {'h', "h", "M0 0Z"},
                               {'e', "e", "M0 0Z"},
@@ -514,7 +525,7 @@ TEST(PathsDocument, TheTextMachineTracesAsInTheDefaultDocument) {
             case 2: both.fontSelect(static_cast<int32_t>(rng() % 3)); break;
             case 3: both.rule({0, 0, 1, 1, false}); break;
             case 4: both.movement(0, 0); break;
-            case 5: both.special("x", 1); break;
+            case 5: both.special(SpecialEvent{0, 0, "x", 1}); break;
             case 6: both.plain(PlainCommand::Push); break;
             default:
                 both.character({static_cast<int32_t>(rng() % 256), 0, rng() % 4 ? &def : nullptr,
@@ -522,7 +533,7 @@ TEST(PathsDocument, TheTextMachineTracesAsInTheDefaultDocument) {
         }
     }
     text.end();
-    paths.end({});
+    paths.end({}, nullptr);
     // The paths writer adds its own lines, each on a line of its own.
     const std::string pathsTrace = std::regex_replace(pathsLog.str(), std::regex("\nPaths: [^\n]*"), "");
     EXPECT_GT(textLog.str().size(), 3000u);
@@ -560,7 +571,7 @@ TEST(PathsDocument, AnyEventSequenceGivesAWellFormedDocument) {
             case 4: p.doc.movement(value(), value()); break;
             case 5: {
                 const std::string& s = specials[rng() % specials.size()];
-                p.doc.special(s, s.size());
+                p.doc.special(SpecialEvent{0, 0, s, s.size()});
                 break;
             }
             case 6: p.doc.plain(PlainCommand::Pop); break;
@@ -571,7 +582,7 @@ TEST(PathsDocument, AnyEventSequenceGivesAWellFormedDocument) {
             }
         }
     }
-    std::map<std::string, FontOutlines> outlines = namedGlyphs();
+    std::map<std::string, GeneratedFont> outlines = namedGlyphs();
     outlines["big"] = outlinesOf({{'a', "a\x01<&\"\xff", "M0 0\x01<&\"\xffZ"}});
     const std::string svg = p.finish(outlines);
     ASSERT_EQ(xmlErrors(svg), "");
