@@ -4,7 +4,7 @@
 // conversion that writes the document, never kept by hand.
 #include <cstdio>
 
-#include "svg/conv.h"
+#include "text/conv.h"
 
 namespace {
 

@@ -7,13 +7,17 @@
 # builds git revision REV (default HEAD) in a temporary directory and the
 # working tree in build-compare/, makes a corpus (COUNT random DVI files from
 # tests/compare/make_corpus.cpp, default 300, plus the documents of
-# tests/data and examples/ typeset by plain tex), and runs every case with
-# both binaries, each in a fresh empty directory. Exit code, standard output,
-# standard error, every file left in the working directory (out.svg,
-# fonts.svg, out.log, ...) and anything left in the private temporary
-# directory must be the same byte for byte once each build's own paths are
-# replaced by placeholders. Differing cases are kept in
-# build-compare/differences/ (emptied at the start of each run).
+# tests/data and examples/ typeset by plain tex, and the documents of
+# tests/data/latex typeset by latex, each also with --paths and twice with
+# --cache), and runs every case with both binaries, each in a fresh empty
+# directory. A case is one run per line of its arguments, in the same
+# directory. Exit codes, standard output, standard error, every file left
+# in the working directory (out.svg, fonts.svg, out.log, the cache's
+# entries, ...) and anything left in the private temporary directory must
+# be the same byte for byte once each build's own paths (and the random
+# part of its private directories' names) are replaced by placeholders.
+# Differing cases are kept in build-compare/differences/ (emptied at the
+# start of each run).
 #
 # Exit code: 0 all identical, 1 some case differs, 2 the comparison could
 # not be made (a build or tex failed, bad arguments).
@@ -32,7 +36,6 @@ if [ "${1-}" = "--case" ]; then
     case_dir=$CMP_DIR/run/$name
     # The run directory is gone once the comparison was interrupted.
     mkdir "$case_dir" 2>/dev/null || exit 0
-    args=$(cat "$CMP_DIR/corpus/$name.args")
     for side in rev tree; do
         if [ "$side" = rev ]; then
             bin=$CMP_DIR/bin-rev conf=$CMP_REV_CONF conf_re=$CMP_REV_CONF_RE
@@ -42,17 +45,23 @@ if [ "${1-}" = "--case" ]; then
         d=$case_dir/$side
         mkdir "$d" "$d/wd" "$d/tmp"
         cp "$CMP_DIR/corpus/$name.dvi" "$d/wd/in.dvi"
-        rc=0
-        # shellcheck disable=SC2086 # the words of the args file
-        (cd "$d/wd" && PATH="$bin:$PATH" MKTEXTFM=0 TMPDIR="$d/tmp" exec $CMP_TIMEOUT morvex -c "$conf" $args) \
-            </dev/null >"$d/stdout" 2>"$d/stderr" || rc=$?
-        echo "$rc" >"$d/exit"
+        : >"$d/stdout"
+        : >"$d/stderr"
+        : >"$d/exit"
+        while IFS= read -r args; do
+            rc=0
+            # shellcheck disable=SC2086 # the words of the args file
+            (cd "$d/wd" && PATH="$bin:$PATH" MKTEXTFM=0 TMPDIR="$d/tmp" exec $CMP_TIMEOUT morvex -c "$conf" $args) \
+                </dev/null >>"$d/stdout" 2>>"$d/stderr" || rc=$?
+            echo "$rc" >>"$d/exit"
+        done <"$CMP_DIR/corpus/$name.args"
         # The paths that differ between the two sides only become
         # placeholders (case names are plain, so only the directories
         # need quoting).
         run_re=$CMP_DIR_RE/run/$name/$side
         grep -rlF -e "$conf" -e "$CMP_DIR/run/" "$d" | while IFS= read -r f; do
-            sed -i -e "s#$conf_re#@CONFIG@#g" -e "s#$run_re/wd#@WORKDIR@#g" -e "s#$run_re/tmp#@TMPDIR@#g" "$f"
+            sed -i -e "s#$conf_re#@CONFIG@#g" -e "s#$run_re/wd#@WORKDIR@#g" \
+                -e "s#$run_re/tmp/morvex-[A-Za-z0-9]\{6\}#@TMPDIR@/morvex-XXXXXX#g" -e "s#$run_re/tmp#@TMPDIR@#g" "$f"
         done
     done
     if differences=$(cd "$case_dir" && diff -rq rev tree 2>&1); then
@@ -166,8 +175,46 @@ for src in "$root"/tests/data/*.tex "$root"/examples/example.tex; do
         echo "tex-$doc-p$page tex-document" >>"$tmp/corpus/index.txt"
     done
 done
+# The LaTeX documents: the default document, --paths, and --cache twice
+# (the first run fills the cache, the second reads it), on their first two
+# pages.
+for src in "$root"/tests/data/latex/*.tex; do
+    doc=$(basename "$src" .tex)
+    (cd "$tmp/tex" && latex -interaction=nonstopmode -halt-on-error "$src" </dev/null >"$doc.texlog" 2>&1) ||
+        fail "latex failed on $src" "$tmp/tex/$doc.texlog"
+    for page in 1 2; do
+        for mode in plain paths cache paths-cache; do
+            case $mode in
+                plain) args="-p $page in.dvi" ;;
+                paths) args="--paths -p $page in.dvi" ;;
+                cache) args="--cache=cache -p $page in.dvi" ;;
+                paths-cache) args="--paths --cache=cache -p $page in.dvi" ;;
+            esac
+            name=latex-$doc-p$page-$mode
+            cp "$tmp/tex/$doc.dvi" "$tmp/corpus/$name.dvi"
+            case $mode in
+                *cache) printf '%s\n%s\n' "$args" "$args" >"$tmp/corpus/$name.args" ;;
+                *) printf '%s\n' "$args" >"$tmp/corpus/$name.args" ;;
+            esac
+            echo "$name latex-document" >>"$tmp/corpus/index.txt"
+        done
+    done
+done
+# The plain tex documents with --paths and with the cache as well.
+for src in "$root"/tests/data/*.tex; do
+    doc=$(basename "$src" .tex)
+    for mode in paths cache; do
+        name=tex-$doc-p1-$mode
+        cp "$tmp/tex/$doc.dvi" "$tmp/corpus/$name.dvi"
+        case $mode in
+            paths) echo "--paths -p 1 in.dvi" >"$tmp/corpus/$name.args" ;;
+            cache) printf '%s\n%s\n' "--cache=cache -p 1 in.dvi" "--cache=cache -p 1 in.dvi" >"$tmp/corpus/$name.args" ;;
+        esac
+        echo "$name tex-document" >>"$tmp/corpus/index.txt"
+    done
+done
 total=$(find "$tmp/corpus" -name '*.args' | wc -l)
-echo "compare-builds: $total cases ($count random, seed $seed, and the tex documents), $jobs at a time"
+echo "compare-builds: $total cases ($count random, seed $seed, and the tex and latex documents), $jobs at a time"
 
 rm -rf "$keep"
 mkdir -p "$keep"

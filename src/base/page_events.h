@@ -31,6 +31,18 @@ struct RuleEvent {
     bool put = false;  // put_rule: h does not move
 };
 
+// xxx1..xxx4: a special, with the position it stands at.
+struct SpecialEvent {
+    int32_t h = 0;  // the position of the special, DVI units
+    int32_t v = 0;
+    // Its bytes as read, valid for the call only: all of them, or as many
+    // as the file held when it ended first.
+    std::string_view text;
+    uint64_t length = 0;  // its length as the command declares it
+
+    bool complete() const { return text.size() == length; }
+};
+
 // The commands that carry nothing a writer draws.
 enum class PlainCommand { Nop, Push, Pop, FontDef };
 
@@ -45,12 +57,10 @@ public:
     virtual void rule(const RuleEvent& r) = 0;
     // right, w, x, down, y, z: the position after the move.
     virtual void movement(int32_t h, int32_t v) = 0;
-    // xxx1..xxx4: the special's first bytes (all of them when text.size()
-    // equals length) and its whole length.
-    virtual void special(std::string_view text, uint64_t length) = 0;
-    // A special of a page that is not selected, as special has it: what a
-    // writer carries from page to page (a colour stack) may depend on it.
-    virtual void unselectedSpecial(std::string_view, uint64_t) {}
+    virtual void special(const SpecialEvent& special) = 0;
+    // A special of a page that is not selected: what a writer carries from
+    // page to page (a colour stack) may depend on it.
+    virtual void unselectedSpecial(const SpecialEvent&) {}
     virtual void plain(PlainCommand command) = 0;
 };
 

@@ -76,10 +76,8 @@ int walkPageChain(uint32_t lastPage, std::FILE* dvi, std::FILE* log, uint32_t& f
     return kDvibaseOk;
 }
 
-}  // namespace
-
-int dvibase(DviFrame& frame, std::FILE* dvi, std::FILE* log, std::FILE* out) {
-    // Preamble.
+// The preamble into the frame, traced; the comment shown on out.
+int readPreamble(DviFrame& frame, std::FILE* dvi, std::FILE* log, std::FILE* out) {
     if (dvireadu1(dvi) != kOpPre) return kDvibaseNoPre;
     std::fprintf(log, "#### dvibase\n");
     std::fprintf(log, "PRE: ");
@@ -97,6 +95,22 @@ int dvibase(DviFrame& frame, std::FILE* dvi, std::FILE* log, std::FILE* out) {
     std::fprintf(log, "\n");
 
     frame.ptPerDvi = computePtPerDvi(num, den, mag);
+    return kDvibaseOk;
+}
+
+const char* dvibaseMessage(int code) {
+    switch (code) {
+        case kDvibaseNoPostPost: return "\nCan not find DVI_POST_POST.\n";
+        case kDvibaseNoPost: return "\nCan not find DVI_POST.\n";
+        case kDvibaseBadFntDef: return "\nError in DVI: FNT_DEF_i.\n";
+        case kDvibaseNoPre: return "\nCan not find DVI_PRE.\n";
+        case kDvibaseNoBop: return "Error in DVI: DVI_BOP.\n";
+        default: return "";
+    }
+}
+
+int readFrame(DviFrame& frame, std::FILE* dvi, std::FILE* log, std::FILE* out) {
+    if (int rc = readPreamble(frame, dvi, log, out); rc != kDvibaseOk) return rc;
 
     // Trailing 223 bytes, then post_post before them.
     long postPostOffset = -14;
@@ -159,6 +173,13 @@ int dvibase(DviFrame& frame, std::FILE* dvi, std::FILE* log, std::FILE* out) {
     std::fprintf(log, "\n");
     seekFromStart(dvi, firstPage);
     return kDvibaseOk;
+}
+
+}  // namespace
+
+Result dvibase(DviFrame& frame, std::FILE* dvi, std::FILE* log, std::FILE* out) {
+    const int code = readFrame(frame, dvi, log, out);
+    return {code, dvibaseMessage(code)};
 }
 
 }  // namespace morvex

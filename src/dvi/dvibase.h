@@ -2,10 +2,11 @@
 #include <cstdio>
 
 #include "base/dvi_frame.h"
+#include "base/result.h"
 
 namespace morvex {
 
-// Result codes of dvibase; the front end turns them into messages.
+// Result codes of dvibase.
 enum DvibaseResult : int {
     kDvibaseOk = 0,
     kDvibaseNoPostPost = 12,
@@ -18,7 +19,8 @@ enum DvibaseResult : int {
 // Reads the preamble and the postamble with its fonts into frame, walks
 // the page chain and leaves the DVI stream at the first page's bop. The
 // frame is filled as far as the file could be read: after code 14 it holds
-// the size of the pages, after code 16 the fonts as well.
-int dvibase(DviFrame& frame, std::FILE* dvi, std::FILE* log, std::FILE* out);
+// the size of the pages, after code 16 the fonts as well. The result's
+// message says what stopped it.
+Result dvibase(DviFrame& frame, std::FILE* dvi, std::FILE* log, std::FILE* out);
 
 }  // namespace morvex

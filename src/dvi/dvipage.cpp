@@ -1,5 +1,8 @@
 #include "dvi/dvipage.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <string>
 
 #include "base/readers.h"
@@ -18,10 +21,6 @@ constexpr char kMovementNames[28][5] = {
     "<z0>", "<z1>", "<z2>", "<z3>", "<z4>",
 };
 
-// The bytes of a special handed to the sink; the rest is only traced, so a
-// special of any length is streamed.
-constexpr size_t kSpecialKept = 4096;
-
 // The trace takes a label for nearly every command of every page; these
 // writes skip the stream lock and the length scan (one thread owns the log).
 template <size_t N>
@@ -30,6 +29,17 @@ inline void traceLabel(std::FILE* log, const char (&label)[N]) {
 }
 
 inline void traceByte(std::FILE* log, int32_t b) { putc_unlocked(b, log); }
+
+// The room a special's buffer keeps between specials.
+constexpr size_t kSpecialKeptCapacity = 1 << 16;
+
+// The bytes after the stream's position; none when it cannot tell.
+uint64_t bytesLeft(std::FILE* f) {
+    struct stat st;
+    const off_t at = ftello(f);
+    if (at < 0 || fstat(fileno(f), &st) != 0 || st.st_size < at) return 0;
+    return static_cast<uint64_t>(st.st_size - at);
+}
 
 // A signed operand of 1..4 bytes.
 int32_t readSigned(std::FILE* dvi, int32_t bytes) {
@@ -48,7 +58,7 @@ PageInterpreter::PageInterpreter(PageSelector selector, int32_t stackCapacity, s
     pageSelected = this->selector.selects(currentPage, position);
 }
 
-int PageInterpreter::dvipage(std::FILE* dvi, PageSink& sink) {
+Result PageInterpreter::dvipage(std::FILE* dvi, PageSink& sink) {
     std::fputs("#### dvipage\n", log);
     std::fprintf(log, "Stack depth: %d", stackCapacity);
     createStack(stack, stackCapacity);
@@ -57,8 +67,8 @@ int PageInterpreter::dvipage(std::FILE* dvi, PageSink& sink) {
     std::fputs("Pages:", out);
     std::fflush(out);
     for (;;) {
-        int result = command(dvi, sink);
-        if (result != kContinue) return result;
+        const int code = command(dvi, sink);
+        if (code != kContinue) return {code, std::move(stopMessage)};
     }
 }
 
@@ -92,13 +102,16 @@ void PageInterpreter::beginPage(std::FILE* dvi, PageSink& sink) {
 }
 
 // The special's text is traced up to its first zero byte, as %s would, and
-// only its first bytes are kept for the sink. The short forms read bytes
-// past the end of the file as 255, like every field; the long ones, whose
-// length may reach 2^31, stop at the end and leave it to the next opcode.
+// handed to the sink whole. The short forms read bytes past the end of the
+// file as 255, like every field; the long ones, whose length may reach
+// 2^31, stop at the end and leave it to the next opcode, so that what is
+// kept never outgrows the file.
 void PageInterpreter::special(std::FILE* dvi, const char* label, uint32_t length, bool stopAtEnd,
                               PageSink& sink) {
     std::fputs(label, log);
-    std::string kept;
+    std::string& text = specialText;
+    text.clear();
+    text.reserve(stopAtEnd ? std::min<uint64_t>(length, bytesLeft(dvi)) : length);
     bool ended = false;
     for (uint32_t i = 0; i < length; ++i) {
         int c = getc_unlocked(dvi);
@@ -106,12 +119,15 @@ void PageInterpreter::special(std::FILE* dvi, const char* label, uint32_t length
         int32_t b = c == EOF ? 0xFF : c;
         if (b == 0) ended = true;
         if (!ended) traceByte(log, b);
-        if (kept.size() < kSpecialKept) kept.push_back(static_cast<char>(b));
+        text.push_back(static_cast<char>(b));
     }
+    const SpecialEvent event{regs.h, regs.v, text, length};
     if (selected())
-        sink.special(kept, length);
+        sink.special(event);
     else
-        sink.unselectedSpecial(kept, length);
+        sink.unselectedSpecial(event);
+    // A long special's bytes are not kept for the next one.
+    if (text.capacity() > kSpecialKeptCapacity) std::string().swap(text);
 }
 
 void PageInterpreter::endPages() {
@@ -119,6 +135,80 @@ void PageInterpreter::endPages() {
     std::fputs("\n", log);
     dvitfmfree(tfm, log);
     releaseStack(stack);
+}
+
+// right, w, x, down, y, z: four groups with a 1..4-byte operand, three of
+// them also with a form that reuses the register (w0, x0, y0, z0).
+void PageInterpreter::movement(int32_t op, std::FILE* dvi, PageSink& sink) {
+    DviRegisters& r = regs;
+    if (op < kOpW0) {
+        r.h = wrapAdd(r.h, readSigned(dvi, op - kOpRight1 + 1));
+    } else if (op < kOpX0) {
+        if (op > kOpW0) r.w = readSigned(dvi, op - kOpW0);
+        r.h = wrapAdd(r.h, r.w);
+    } else if (op < kOpDown1) {
+        if (op > kOpX0) r.x = readSigned(dvi, op - kOpX0);
+        r.h = wrapAdd(r.h, r.x);
+    } else if (op < kOpY0) {
+        r.v = wrapAdd(r.v, readSigned(dvi, op - kOpDown1 + 1));
+    } else if (op < kOpZ0) {
+        if (op > kOpY0) r.y = readSigned(dvi, op - kOpY0);
+        r.v = wrapAdd(r.v, r.y);
+    } else {
+        if (op > kOpZ0) r.z = readSigned(dvi, op - kOpZ0);
+        r.v = wrapAdd(r.v, r.z);
+    }
+    traceLabel(log, kMovementNames[op - kOpRight1]);
+    if (selected()) sink.movement(r.h, r.v);
+}
+
+// fnt_num_0..fnt_num_63.
+void PageInterpreter::fontNumber(int32_t number, PageSink& sink) {
+    font = number;
+    // "\n[fnt_num_%d]", written without printf: fonts change often.
+    traceLabel(log, "\n[fnt_num_");
+    if (font >= 10) traceByte(log, '0' + font / 10);
+    traceByte(log, '0' + font % 10);
+    traceByte(log, ']');
+    if (selected()) sink.fontSelect(font);
+}
+
+// set_rule and put_rule.
+void PageInterpreter::rule(bool put, std::FILE* dvi, PageSink& sink) {
+    DviRegisters& r = regs;
+    if (put)
+        traceLabel(log, "<putrule>");
+    else
+        traceLabel(log, "<setrule>");
+    const int32_t a = static_cast<int32_t>(dviread4(dvi));
+    const int32_t b = static_cast<int32_t>(dviread4(dvi));
+    const RuleEvent rule{r.h, r.v, a, b, put};
+    if (!put) r.h = wrapAdd(r.h, b);
+    if (selected()) sink.rule(rule);
+}
+
+// xxx1..xxx4: kContinue, or the code that ends the loop.
+int PageInterpreter::xxx(int32_t op, std::FILE* dvi, PageSink& sink) {
+    switch (op) {
+        case kOpXxx1:
+            special(dvi, "xxx_1:", static_cast<uint32_t>(dvireadu1(dvi)), false, sink);
+            return kContinue;
+        case kOpXxx2:
+            special(dvi, "xxx_2:", static_cast<uint32_t>(dvireads2(dvi) & 0xFFFF), false, sink);
+            return kContinue;
+        case kOpXxx3:
+            special(dvi, "xxx_3:", static_cast<uint32_t>(dvireads3(dvi) & 0xFFFFFF), true, sink);
+            return kContinue;
+        default: {
+            const int32_t length = static_cast<int32_t>(dviread4(dvi));
+            if (length < 0) {
+                stopMessage = "\nError in DVI: xxx4 with the negative length " + std::to_string(length) + ".\n";
+                return kDvipageUnsupported;
+            }
+            special(dvi, "xxx_4:", static_cast<uint32_t>(length), true, sink);
+            return kContinue;
+        }
+    }
 }
 
 int PageInterpreter::command(std::FILE* dvi, PageSink& sink) {
@@ -136,37 +226,11 @@ int PageInterpreter::command(std::FILE* dvi, PageSink& sink) {
         return kContinue;
     }
     if (op >= kOpRight1 && op <= kOpZ4) {
-        // Movements: four groups with a 1..4-byte operand, three of them
-        // also with a form that reuses the register (w0, x0, y0, z0).
-        if (op < kOpW0) {
-            r.h = wrapAdd(r.h, readSigned(dvi, op - kOpRight1 + 1));
-        } else if (op < kOpX0) {
-            if (op > kOpW0) r.w = readSigned(dvi, op - kOpW0);
-            r.h = wrapAdd(r.h, r.w);
-        } else if (op < kOpDown1) {
-            if (op > kOpX0) r.x = readSigned(dvi, op - kOpX0);
-            r.h = wrapAdd(r.h, r.x);
-        } else if (op < kOpY0) {
-            r.v = wrapAdd(r.v, readSigned(dvi, op - kOpDown1 + 1));
-        } else if (op < kOpZ0) {
-            if (op > kOpY0) r.y = readSigned(dvi, op - kOpY0);
-            r.v = wrapAdd(r.v, r.y);
-        } else {
-            if (op > kOpZ0) r.z = readSigned(dvi, op - kOpZ0);
-            r.v = wrapAdd(r.v, r.z);
-        }
-        traceLabel(log, kMovementNames[op - kOpRight1]);
-        if (selected()) sink.movement(r.h, r.v);
+        movement(op, dvi, sink);
         return kContinue;
     }
     if (op >= kOpFntNum0 && op <= kOpFntNum63) {
-        font = op - kOpFntNum0;
-        // "\n[fnt_num_%d]", written without printf: fonts change often.
-        traceLabel(log, "\n[fnt_num_");
-        if (font >= 10) traceByte(log, '0' + font / 10);
-        traceByte(log, '0' + font % 10);
-        traceByte(log, ']');
-        if (selected()) sink.fontSelect(font);
+        fontNumber(op - kOpFntNum0, sink);
         return kContinue;
     }
     switch (op) {
@@ -179,19 +243,9 @@ int PageInterpreter::command(std::FILE* dvi, PageSink& sink) {
             character(dvireadu1(dvi), true, sink);
             break;
         case kOpSetRule:
-        case kOpPutRule: {
-            const bool put = op == kOpPutRule;
-            if (put)
-                traceLabel(log, "<putrule>");
-            else
-                traceLabel(log, "<setrule>");
-            const int32_t a = static_cast<int32_t>(dviread4(dvi));
-            const int32_t b = static_cast<int32_t>(dviread4(dvi));
-            const RuleEvent rule{r.h, r.v, a, b, put};
-            if (!put) r.h = wrapAdd(r.h, b);
-            if (selected()) sink.rule(rule);
+        case kOpPutRule:
+            rule(op == kOpPutRule, dvi, sink);
             break;
-        }
         case kOpNop:
             traceLabel(log, "<nop>");
             if (selected()) sink.plain(PlainCommand::Nop);
@@ -220,23 +274,10 @@ int PageInterpreter::command(std::FILE* dvi, PageSink& sink) {
             if (selected()) sink.fontSelect(font);
             break;
         case kOpXxx1:
-            special(dvi, "xxx_1:", static_cast<uint32_t>(dvireadu1(dvi)), false, sink);
-            break;
         case kOpXxx2:
-            special(dvi, "xxx_2:", static_cast<uint32_t>(dvireads2(dvi) & 0xFFFF), false, sink);
-            break;
         case kOpXxx3:
-            special(dvi, "xxx_3:", static_cast<uint32_t>(dvireads3(dvi) & 0xFFFFFF), true, sink);
-            break;
-        case kOpXxx4: {
-            const int32_t length = static_cast<int32_t>(dviread4(dvi));
-            if (length < 0) {
-                std::fprintf(out, "\nError in DVI: xxx4 with the negative length %d.\n", length);
-                return kDvipageUnsupported;
-            }
-            special(dvi, "xxx_4:", static_cast<uint32_t>(length), true, sink);
-            break;
-        }
+        case kOpXxx4:
+            return xxx(op, dvi, sink);
         case kOpFntDef1:
             if (dvipagefontdef(fonts, tfm, selected(), dvi, log, out) != 0) return kDvipageNoMetrics;
             if (selected()) sink.plain(PlainCommand::FontDef);
@@ -244,9 +285,12 @@ int PageInterpreter::command(std::FILE* dvi, PageSink& sink) {
         case kOpPost:
             endPages();
             return kDvipageOk;
-        default:
-            std::fprintf(out, "\n?\?(%x)\n", static_cast<unsigned>(op));
+        default: {
+            char text[32];
+            std::snprintf(text, sizeof text, "\n?\?(%x)\n", static_cast<unsigned>(op));
+            stopMessage = text;
             return kDvipageUnsupported;
+        }
     }
     return kContinue;
 }

@@ -4,10 +4,12 @@
 // selected page go to a PageSink as typed events.
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "base/font_def.h"
 #include "base/page_events.h"
+#include "base/result.h"
 #include "dvi/page_fonts.h"
 #include "dvi/page_selector.h"
 #include "dvi/register_stack.h"
@@ -36,7 +38,8 @@ public:
     // to post. Returns 0 after post, 102 at an unsupported command (the end
     // of the stream included) or an xxx4 of negative length, 200 when a
     // font's metrics cannot be loaded.
-    int dvipage(std::FILE* dvi, PageSink& sink);
+    // The result's message says what stopped it early.
+    Result dvipage(std::FILE* dvi, PageSink& sink);
 
     // The fonts defined on the selected page, with the codes used there.
     std::vector<FontUse> usedFonts() const { return morvex::usedFonts(fonts); }
@@ -58,6 +61,10 @@ private:
     int command(std::FILE* dvi, PageSink& sink);
     bool selected() const { return pageSelected; }
     void character(int32_t code, bool put, PageSink& sink);
+    void movement(int32_t op, std::FILE* dvi, PageSink& sink);
+    void fontNumber(int32_t number, PageSink& sink);
+    void rule(bool put, std::FILE* dvi, PageSink& sink);
+    int xxx(int32_t op, std::FILE* dvi, PageSink& sink);
     void beginPage(std::FILE* dvi, PageSink& sink);
     void special(std::FILE* dvi, const char* label, uint32_t length, bool stopAtEnd, PageSink& sink);
     void endPages();
@@ -75,6 +82,8 @@ private:
     RegisterStack stack;
     FontTable fonts;
     TfmState tfm;
+    std::string specialText;  // the special being read
+    std::string stopMessage;  // what stopped the loop early
 };
 
 }  // namespace morvex

@@ -2,35 +2,28 @@
 // writer, the SVG fonts, and the one place where results become exit codes.
 #include <sys/stat.h>
 
+#include <optional>
 #include <vector>
 
 #include "base/bounded_log.h"
 #include "base/dvi_frame.h"
 #include "base/file_handle.h"
-#include "base/interrupt.h"
 #include "base/printable.h"
+#include "base/result.h"
 #include "dvi/dvibase.h"
 #include "dvi/dvipage.h"
+#include "fonts/svgfont.h"
+#include "front/config_dir.h"
 #include "front/front.h"
 #include "front/output_files.h"
+#include "process/interrupt.h"
+#include "process/run.h"
 #include "front/page_choice.h"
 #include "front/run_parts.h"
 #include "svg/page_name.h"
-#include "svg/svgfont.h"
 #include "svg/text_document.h"
 
 namespace morvex {
-
-const char* dvibaseMessage(int code) {
-    switch (code) {
-        case kDvibaseNoPostPost: return "\nCan not find DVI_POST_POST.\n";
-        case kDvibaseNoPost: return "\nCan not find DVI_POST.\n";
-        case kDvibaseBadFntDef: return "\nError in DVI: FNT_DEF_i.\n";
-        case kDvibaseNoPre: return "\nCan not find DVI_PRE.\n";
-        case kDvibaseNoBop: return "Error in DVI: DVI_BOP.\n";
-        default: return "";
-    }
-}
 
 namespace {
 
@@ -45,6 +38,12 @@ public:
 
     std::FILE* dviStream() const { return dvi.get(); }
     std::FILE* logStream() const { return log.get(); }
+
+    // Ends the run with a step's result: its message, then the files.
+    int stop(Step step, const Result& result, const Settings& settings) {
+        std::fputs(result.message.c_str(), out);
+        return finish(exitCode(step, result), settings);
+    }
 
     int finish(int code, const Settings& settings) {
         dvi.reset();
@@ -74,24 +73,22 @@ int runText(TextDocument& document, FileHandle dvi, FileHandle log, const Settin
     document.head();
 
     DviFrame frame;
-    int rc = dvibase(frame, files.dviStream(), logStream, out);
-    if (rc == kDvibaseOk || rc == kDvibaseBadFntDef || rc == kDvibaseNoBop) document.prologue(frame, settings.fontsPath);
-    if (rc != kDvibaseOk) {
-        std::fprintf(out, "%s", dvibaseMessage(rc));
-        return files.finish(rc, settings);
-    }
+    const Result base = dvibase(frame, files.dviStream(), logStream, out);
+    if (base.ok() || base.code == kDvibaseBadFntDef || base.code == kDvibaseNoBop)
+        document.prologue(frame, settings.fontsPath);
+    if (!base.ok()) return files.stop(Step::Frame, base, settings);
 
     // A stop inside the pages is passed on as the exit code: the SVG
     // document is then cut short and must not pass for a complete one.
     PageInterpreter pages(choosePages(settings, frame, out).selector, frame.stackCapacity, logStream, out);
-    int result = pages.dvipage(files.dviStream(), document);
-    if (result != kDvipageOk) return files.finish(result, settings);
+    const Result paged = pages.dvipage(files.dviStream(), document);
+    if (!paged.ok()) return files.stop(Step::Pages, paged, settings);
 
-    int fontsResult = 0;
+    Result fontsResult;
     {
         InterruptGuard guard;
         document.end();
-        fontsResult = svgfontbuild(fontBuildSettings(settings), pages.usedFonts(), logStream, out);
+        fontsResult = svgfontbuild(glyphSettings(settings), settings.fontsPath, pages.usedFonts(), logStream, out);
         if (int sig = interruptSignal(); sig != 0) {
             // The runs are ended and the private directory is gone; what
             // was written stays, and the process ends as the signal would
@@ -102,7 +99,7 @@ int runText(TextDocument& document, FileHandle dvi, FileHandle log, const Settin
         }
     }
     pages.dvipagefontfree();
-    if (fontsResult != 0) return files.finish(kExitSvgFontBase + fontsResult, settings);
+    if (!fontsResult.ok()) return files.stop(Step::Glyphs, fontsResult, settings);
     if (pages.selectedPages() == 0) {
         sayNoPage(settings, out);
         return files.finish(kExitNoSuchPage, settings);
@@ -112,18 +109,23 @@ int runText(TextDocument& document, FileHandle dvi, FileHandle log, const Settin
 
 }  // namespace
 
-FontBuildSettings fontBuildSettings(const Settings& settings) {
-    FontBuildSettings fontSettings;
-    fontSettings.configDir = settings.configDir;
-    fontSettings.fontsPath = settings.fontsPath;
-    fontSettings.limits.parallel = processorCount();
-    fontSettings.limits.timeLimit = settings.gsTimeLimit;
-    fontSettings.cache = settings.cache;
-    fontSettings.cacheDir = settings.cacheDir;
-    return fontSettings;
+int exitCode(Step step, const Result& result) {
+    if (result.ok()) return kExitOk;
+    return step == Step::Glyphs ? kExitSvgFontBase + result.code : result.code;
 }
 
-int convert(const Settings& settings, const char* program, std::FILE* out) {
+GlyphSettings glyphSettings(const Settings& settings) {
+    GlyphSettings glyphs;
+    glyphs.configDir = settings.configDir;
+    glyphs.parallel = processorCount();
+    glyphs.timeLimit = settings.gsTimeLimit;
+    glyphs.cache = settings.cache;
+    glyphs.cacheDir = settings.cacheDir;
+    return glyphs;
+}
+
+int convert(const Settings& given, const char* program, std::FILE* out) {
+    Settings settings = given;
     const std::string& dviName = settings.dviName;
     OpenFailure failure;
     FileHandle dvi = openRegularFile(dviName, failure);
@@ -136,6 +138,13 @@ int convert(const Settings& settings, const char* program, std::FILE* out) {
         std::fprintf(out, "%s: %s is not a regular file; a DVI file is read from its end.\n", program,
                      dviName.c_str());
         return kExitSeek;
+    }
+    // Before any output is made: a run without its configuration could
+    // convert the pages but never their fonts.
+    if (!settings.configSearch.empty()) {
+        std::optional<std::string> found = findConfigDir(settings.configSearch, program, out);
+        if (!found) return kExitNoConfig;
+        settings.configDir = *found;
     }
     const bool eachPage = settings.paths && namesEachPage(settings.svgPath);
     std::vector<NamedFile> files = {{"DVI file", dviName}, {"trace log", settings.logPath}};

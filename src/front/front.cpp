@@ -2,11 +2,12 @@
 
 #include <getopt.h>
 
-#include <cctype>
 #include <climits>
 #include <cstring>
 
+#include "base/printable.h"
 #include "base/version.h"
+#include "front/config_dir.h"
 
 namespace morvex {
 
@@ -33,24 +34,49 @@ void printVersion(std::FILE* out) {
     std::fprintf(out, "Also --cache[=DIR] keeps glyphs between runs, --gs-time-limit=SECONDS bounds Ghostscript.\n");
 }
 
-bool readPageList(const char* text, Settings& settings, const char* program) {
+// What readoptions decided: go on with the run, or end it with a code.
+struct OptionResult {
+    bool proceed = true;
+    int exitCode = kExitOk;
+    bool configNamed = false;  // -c was given
+};
+
+// The values of -p and --gs-time-limit; false, with the diagnostic on
+// standard error, for a value refused. A page that is no whole number is
+// refused rather than read as some other page: nothing is converted that
+// was not asked for.
+bool readPage(const char* program, const char* text, Settings& settings) {
+    const std::optional<int32_t> page = parsePage(text);
+    if (!page) {
+        std::fprintf(stderr, "%s: -p takes a page number, a whole number from %d to %d; \"%s\" is not one\n",
+                     program, INT32_MIN, INT32_MAX, printable(text).c_str());
+        return false;
+    }
+    settings.selectedPage = *page;
+    settings.pageGiven = true;
+    return true;
+}
+
+bool readPageList(const char* program, const char* text, Settings& settings) {
     PageListParse parsed = parsePageList(text);
     if (!parsed.list) {
-        std::fprintf(stderr, "%s: --pages=%s: %s\n", program, text, parsed.error.c_str());
+        std::fprintf(stderr, "%s: --pages=%s: %s\n", program, printable(text).c_str(), parsed.error.c_str());
         return false;
     }
     settings.pages = std::move(parsed.list);
     return true;
 }
 
-bool readBoxKind(const char* text, Settings& settings, const char* program) {
+bool readBoxKind(const char* program, const char* text, Settings& settings) {
     settings.bbox = boxKindNamed(text);
-    if (!settings.bbox) std::fprintf(stderr, "%s: --bbox takes page, min, paper or preview, not %s\n", program, text);
+    if (!settings.bbox)
+        std::fprintf(stderr, "%s: --bbox takes page, min, paper or preview, not %s\n", program,
+                     printable(text).c_str());
     return settings.bbox.has_value();
 }
 
 // Options that cannot go together, told once all are read.
-bool optionsAgree(const Settings& settings, const char* program) {
+bool optionsAgree(const char* program, const Settings& settings) {
     if (settings.pageGiven && settings.pages) {
         std::fprintf(stderr, "%s: -p chooses pages by number and --pages by position: give one of them\n", program);
         return false;
@@ -62,11 +88,17 @@ bool optionsAgree(const Settings& settings, const char* program) {
     return true;
 }
 
-// What readoptions decided: go on with the run, or end it with a code.
-struct OptionResult {
-    bool proceed = true;
-    int exitCode = kExitOk;
-};
+bool readGsTimeLimit(const char* program, const std::string& text, Settings& settings) {
+    const bool digits =
+        !text.empty() && text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos;
+    const int seconds = digits ? std::stoi(text) : 0;
+    if (seconds < 1 || seconds > 86400) {
+        std::fprintf(stderr, "%s: --gs-time-limit takes a number of seconds from 1 to 86400\n", program);
+        return false;
+    }
+    settings.gsTimeLimit = seconds;
+    return true;
+}
 
 OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* out) {
     // The two long options of old keep their return values; the later
@@ -83,17 +115,17 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
         {nullptr, 0, nullptr, 0},
     };
     optind = 0;  // full re-initialisation, so a second run in one process starts afresh
+    bool configNamed = false;
     for (;;) {
         int c = getopt_long(argc, argv, "p:o:O:d:f:c:", longOptions, nullptr);
         if (c == -1) {
-            if (!optionsAgree(settings, argv[0])) return {false, kExitOption};
-            return {};
+            if (!optionsAgree(argv[0], settings)) return {false, kExitOption};
+            return {true, kExitOk, configNamed};
         }
         switch (c) {
             case 'p':
                 std::fprintf(out, "Page: %s\n", optarg);
-                settings.selectedPage = parsePage(optarg);
-                settings.pageGiven = true;
+                if (!readPage(argv[0], optarg, settings)) return {false, kExitOption};
                 break;
             case 'o':
                 std::fprintf(out, "SVG output is now: %s\n", optarg);
@@ -104,8 +136,7 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
                 settings.logPath = optarg;
                 break;
             case 'd':
-                std::fprintf(out, "DEBUG on level:\n");
-                (void)parsePage(optarg);  // read and discarded
+                std::fprintf(out, "DEBUG on level:\n");  // the level has no effect
                 break;
             case 'f':
                 std::fprintf(out, "SVG Font is now: %s\n", optarg);
@@ -114,6 +145,7 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
             case 'c':
                 std::fprintf(out, "CNF DIR is now: %s\n", optarg);
                 settings.configDir = optarg;
+                configNamed = true;
                 break;
             case kOptPaths:
                 settings.paths = true;
@@ -123,24 +155,14 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
                 if (optarg != nullptr) settings.cacheDir = std::string(optarg);
                 break;
             case kOptPages:
-                if (!readPageList(optarg, settings, argv[0])) return {false, kExitOption};
+                if (!readPageList(argv[0], optarg, settings)) return {false, kExitOption};
                 break;
             case kOptBbox:
-                if (!readBoxKind(optarg, settings, argv[0])) return {false, kExitOption};
+                if (!readBoxKind(argv[0], optarg, settings)) return {false, kExitOption};
                 break;
-            case kOptGsTimeLimit: {
-                const std::string text = optarg;
-                const bool digits = !text.empty() && text.size() <= 5 &&
-                                    text.find_first_not_of("0123456789") == std::string::npos;
-                const int seconds = digits ? std::stoi(text) : 0;
-                if (seconds < 1 || seconds > 86400) {
-                    std::fprintf(stderr, "%s: --gs-time-limit takes a number of seconds from 1 to 86400\n",
-                                 argv[0]);
-                    return {false, kExitOption};
-                }
-                settings.gsTimeLimit = seconds;
+            case kOptGsTimeLimit:
+                if (!readGsTimeLimit(argv[0], optarg, settings)) return {false, kExitOption};
                 break;
-            }
             case 0:
                 printVersion(out);
                 return {false, kExitVersion};
@@ -155,24 +177,23 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
 
 }  // namespace
 
-int32_t parsePage(const std::string& text) {
+std::optional<int32_t> parsePage(const std::string& text) {
     size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    // Accumulate as a negative number so INT32_MIN is reachable; saturate
-    // instead of overflowing.
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) i = 1;
+    if (i == text.size()) return std::nullopt;
+    // Accumulated as a negative number so that INT32_MIN is reachable; out
+    // of range as soon as it leaves the 32-bit range.
     int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
         value = value * 10 - (text[i] - '0');
-        if (value < INT64_C(-2147483649)) value = INT64_C(-2147483649);
+        if (value < INT32_MIN) return std::nullopt;
     }
-    if (!negative) value = -value;
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
+    if (!negative) {
+        if (value < -INT32_MAX) return std::nullopt;
+        value = -value;
+    }
     return static_cast<int32_t>(value);
 }
 
@@ -192,6 +213,7 @@ int morvexMain(int argc, char** argv, std::FILE* out) {
         return kExitNoOperand;
     }
     settings.dviName = dviFileName(argv[optind]);
+    if (!opts.configNamed) settings.configSearch = configCandidates();
     return convert(settings, argv[0], out);
 }
 

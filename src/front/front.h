@@ -3,13 +3,16 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "front/page_list.h"
 #include "svg/page_box.h"
 
 namespace morvex {
 
-constexpr const char* kDefaultConfigDir = "/usr/local/share/texmf/morvex";
+// The build sets it (CMake's MORVEX_DEFAULT_CONFIG_DIR), so that
+// morvex-update-map looks where the program looks.
+constexpr const char* kDefaultConfigDir = MORVEX_DEFAULT_CONFIG_DIR;
 
 // Exit codes of the front end besides those of dvibase (12..16), of the
 // page loop (102, 200) and of the SVG fonts (60 + its result).
@@ -23,6 +26,9 @@ enum ExitCode : int {
     kExitSvgOpen = 50,
     kExitSvgWrite = 51,
     kExitSvgFontBase = 60,
+    // No configuration directory found: the code of a font map that cannot
+    // be opened, which is what a run without one would end with.
+    kExitNoConfig = kExitSvgFontBase + 2,
     kExitNoSuchPage = 104,
     kExitVersion = 201,
     kExitHelp = 202,
@@ -36,6 +42,9 @@ struct Settings {
     std::string svgPath = "out.svg";
     std::string fontsPath = "fonts.svg";
     std::string configDir = kDefaultConfigDir;
+    // When not empty, the directories looked in for the configuration; the
+    // first that holds it becomes configDir (-c names none).
+    std::vector<std::string> configSearch;
     int32_t selectedPage = 1;
     bool pageGiven = false;          // -p was given
     std::optional<PageList> pages;   // --pages: pages by position instead of \count0
@@ -46,9 +55,10 @@ struct Settings {
     std::optional<std::string> cacheDir;  // where; none: the user's cache directory
 };
 
-// atoi's reading of a page number (blanks, a sign, digits up to the first
-// non-digit, 0 without digits), saturated to the 32-bit range.
-int32_t parsePage(const std::string& text);
+// A page number: a whole number, an optional sign and decimal digits with
+// nothing around them, in the signed 32-bit range of \count0; none for
+// any other text.
+std::optional<int32_t> parsePage(const std::string& text);
 
 // ".dvi" is appended unless the operand holds it somewhere already.
 std::string dviFileName(const std::string& operand);

@@ -8,12 +8,13 @@
 #include <optional>
 
 #include "base/dvi_frame.h"
-#include "base/interrupt.h"
+#include "fonts/page_glyphs.h"
+#include "process/interrupt.h"
 #include "dvi/dvibase.h"
 #include "dvi/dvipage.h"
 #include "front/page_choice.h"
 #include "front/run_parts.h"
-#include "svg/glyph_list.h"
+#include "text/glyph_list.h"
 #include "svg/glyph_table.h"
 #include "svg/page_gathering.h"
 #include "svg/page_name.h"
@@ -31,11 +32,12 @@ public:
     int run();
 
 private:
-    int gather(const PageChoice& choice, PageGathering& gathering);
-    int extract(std::map<std::string, FontOutlines>& outlines);
+    Result gather(const PageChoice& choice, PageGathering& gathering);
+    Result extract(std::map<std::string, GeneratedFont>& glyphs);
     std::unique_ptr<PathsDocument> writer(const GlyphTable& table, std::vector<PlacedBox> placed,
                                           std::vector<uint64_t> named);
-    int draw(const PageChoice& choice, PathsDocument& document, int& selected);
+    Result draw(const PageChoice& choice, PathsDocument& document, int& selected);
+    int finish(Step step, const Result& result, PathsDocument* document);
     int finish(int code, PathsDocument* document);
 
     FileHandle svg;
@@ -62,37 +64,36 @@ PageBox postambleBox(const DviFrame& frame) {
 }
 
 int PathsRun::run() {
-    int rc = dvibase(frame, dvi.get(), log.get(), out);
-    if (rc != kDvibaseOk) {
-        std::fprintf(out, "%s", dvibaseMessage(rc));
-        if (rc != kDvibaseBadFntDef && rc != kDvibaseNoBop) frame = DviFrame{};
+    const Result base = dvibase(frame, dvi.get(), log.get(), out);
+    if (!base.ok()) {
+        if (base.code != kDvibaseBadFntDef && base.code != kDvibaseNoBop) frame = DviFrame{};
         GlyphTable none(registry, nullptr, nullptr);
         std::unique_ptr<PathsDocument> document = writer(none, {}, {});
-        return finish(rc, document.get());
+        return finish(Step::Frame, base, document.get());
     }
     firstPage = std::ftell(dvi.get());
     const PageChoice choice = choosePages(settings, frame, out);
     PageGathering gathering(settings.bbox == BoxKind::Min);
-    const int gathered = gather(choice, gathering);
+    const Result gathered = gather(choice, gathering);
 
-    // A run the pages cut short extracts no glyph, as before; the second
-    // pass reports the stop.
-    std::map<std::string, FontOutlines> outlines;
-    const int fontsResult = gathered == kDvipageOk ? extract(outlines) : 0;
+    // A run the pages cut short extracts no glyph; the second pass
+    // reports the stop.
+    std::map<std::string, GeneratedFont> glyphs;
+    const Result glyphsResult = gathered.ok() ? extract(glyphs) : Result{};
     std::optional<GlyphList> names;
-    if (!outlines.empty()) {
+    if (!glyphs.empty()) {
         names = GlyphList::load();
         if (!names) std::fputs("\nPaths: glyphlist.txt not found; the text is that of the codes", log.get());
     }
-    const GlyphTable table(registry, gathered == kDvipageOk ? &outlines : nullptr, names ? &*names : nullptr);
+    const GlyphTable table(registry, gathered.ok() ? &glyphs : nullptr, names ? &*names : nullptr);
     table.trace(registry, log.get());
     std::unique_ptr<PathsDocument> document =
         writer(table, gathering.boxes(settings.bbox, table, ptPerDviOf(frame), postambleBox(frame)), choice.positions);
 
     int selected = 0;
-    const int drawn = draw(choice, *document, selected);
-    if (drawn != kDvipageOk) return finish(drawn, document.get());
-    if (fontsResult != 0) return finish(kExitSvgFontBase + fontsResult, document.get());
+    const Result drawn = draw(choice, *document, selected);
+    if (!drawn.ok()) return finish(Step::Pages, drawn, document.get());
+    if (!glyphsResult.ok()) return finish(Step::Glyphs, glyphsResult, document.get());
     if (selected == 0) {
         sayNoPage(settings, out);
         return finish(kExitNoSuchPage, document.get());
@@ -101,19 +102,23 @@ int PathsRun::run() {
 }
 
 // The silent pass: neither trace nor progress, which the second pass gives.
-int PathsRun::gather(const PageChoice& choice, PageGathering& gathering) {
+Result PathsRun::gather(const PageChoice& choice, PageGathering& gathering) {
     FileHandle quietLog = discardingStream();
     FileHandle quietOut = discardingStream();
     PageInterpreter pages(choice.selector, frame.stackCapacity, quietLog.get(), quietOut.get());
     PageBuilder builder(registry, gathering, quietLog.get(), {settings.bbox == BoxKind::Min, false});
-    const int rc = pages.dvipage(dvi.get(), builder);
+    gathering.attach(builder);
+    const Result r = pages.dvipage(dvi.get(), builder);
     builder.finish();
-    return rc;
+    return r;
 }
 
-int PathsRun::extract(std::map<std::string, FontOutlines>& outlines) {
+// The glyphs of every page's fonts at once; a font whose glyphs could not
+// be made is told of, and its characters draw nothing.
+Result PathsRun::extract(std::map<std::string, GeneratedFont>& glyphs) {
     InterruptGuard guard;
-    const int r = svgfontoutlines(fontBuildSettings(settings), registry.uses(), log.get(), out, outlines);
+    const std::vector<FontUse> used = registry.uses();
+    Result r = pageGlyphs(glyphSettings(settings), used, glyphs, log.get(), out);
     if (int sig = interruptSignal(); sig != 0) {
         // The runs are ended and the private directory is gone; the
         // process ends as the signal would have ended it.
@@ -121,6 +126,10 @@ int PathsRun::extract(std::map<std::string, FontOutlines>& outlines) {
         log.reset();
         std::fflush(out);
         endWithSignal(sig);
+    }
+    if (r.ok()) {
+        r = missingGlyphs(used, glyphs);
+        if (r.ok()) std::fputc('\n', out);
     }
     return r;
 }
@@ -135,18 +144,20 @@ std::unique_ptr<PathsDocument> PathsRun::writer(const GlyphTable& table, std::ve
                                            postambleBox(frame), ptPerDvi, log.get(), out);
 }
 
-int PathsRun::draw(const PageChoice& choice, PathsDocument& document, int& selected) {
-    if (std::fseek(dvi.get(), firstPage, SEEK_SET) != 0) {
-        std::fputs("\nCan not seek dvi file\n", out);
-        return kExitSeek;
-    }
+Result PathsRun::draw(const PageChoice& choice, PathsDocument& document, int& selected) {
+    if (std::fseek(dvi.get(), firstPage, SEEK_SET) != 0) return {kExitSeek, "\nCan not seek dvi file\n"};
     PageInterpreter pages(choice.selector, frame.stackCapacity, log.get(), out);
     PageBuilder builder(registry, document, log.get(), {true, true});
-    const int rc = pages.dvipage(dvi.get(), builder);
+    const Result r = pages.dvipage(dvi.get(), builder);
     builder.finish();
     selected = pages.selectedPages();
-    if (rc == kDvipageOk) pages.dvipagefontfree();
-    return rc;
+    if (r.ok()) pages.dvipagefontfree();
+    return r;
+}
+
+int PathsRun::finish(Step step, const Result& result, PathsDocument* document) {
+    std::fputs(result.message.c_str(), out);
+    return finish(exitCode(step, result), document);
 }
 
 // Closes the documents and the log; a lost write becomes the exit code
@@ -177,10 +188,10 @@ int runPaths(FileHandle svg, FileHandle dvi, FileHandle log, const Settings& set
 std::vector<std::string> pageDocumentNames(const Settings& settings, std::FILE* dvi) {
     FileHandle quiet = discardingStream();
     DviFrame frame;
-    const int rc = dvibase(frame, dvi, quiet.get(), quiet.get());
+    const Result base = dvibase(frame, dvi, quiet.get(), quiet.get());
     std::rewind(dvi);
     std::vector<std::string> names;
-    if (rc != kDvibaseOk) return names;
+    if (!base.ok()) return names;
     for (uint64_t p : choosePages(settings, frame, nullptr).positions)
         names.push_back(pageFileName(settings.svgPath, static_cast<uint32_t>(p)));
     return names;

@@ -5,16 +5,21 @@
 #include <vector>
 
 #include "base/file_handle.h"
+#include "base/result.h"
+#include "fonts/page_glyphs.h"
 #include "front/front.h"
-#include "svg/svgfont.h"
 
 namespace morvex {
 
-// The message of a code of dvibase, as the front end prints it.
-const char* dvibaseMessage(int code);
+// The steps of a run whose results end it.
+enum class Step { Frame, Pages, Glyphs };
+
+// The one place where a step's result becomes the exit code: the frame's
+// and the pages' codes are the program's own, the glyphs' follow 60.
+int exitCode(Step step, const Result& result);
 
 // The settings of the glyph extraction.
-FontBuildSettings fontBuildSettings(const Settings& settings);
+GlyphSettings glyphSettings(const Settings& settings);
 
 // The --paths run: the DVI frame, a pass that gathers the pages' glyphs
 // and boxes, one extraction of all glyphs, and a pass that writes the pages

@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "base/printable.h"
-#include "svg/conv.h"
-#include "svg/glyph_list.h"
-#include "svg/outline_extent.h"
+#include "text/conv.h"
+#include "text/glyph_list.h"
+#include "fonts/outline_extent.h"
 
 namespace morvex {
 
@@ -85,41 +85,41 @@ std::string emScale(double unitsPerEm) {
     return std::string(" transform=\"scale(") + buf + " -" + buf + ")\"";
 }
 
-void fill(GlyphDef& g, const GlyphOutline* outline, const GlyphList* names, unsigned char code) {
+void fill(GlyphDef& g, const GlyphRecord* outline, const GlyphList* names, unsigned char code) {
     std::u32string chars;
-    if (outline != nullptr && outline->present) {
+    if (outline != nullptr) {
         g.name = outline->name;
-        g.drawn = outline->name != ".notdef" && !outline->d.empty();
+        g.drawn = outline->name != ".notdef" && !outline->outline.empty();
         if (names != nullptr)
             for (char32_t c : names->characters(outline->name))
                 if (textCharacter(c)) chars += c;
     }
     if (g.drawn) {
-        g.d = attributeText(outline->d);
-        g.extent = outlineExtent(outline->d);
+        g.d = attributeText(outline->outline);
+        g.extent = outlineExtent(outline->outline);
     }
     g.text = chars.empty() ? codeText(code) : escapedText(chars);
 }
 
 }  // namespace
 
-GlyphTable::GlyphTable(const FontRegistry& registry, const std::map<std::string, FontOutlines>* outlines,
+GlyphTable::GlyphTable(const FontRegistry& registry, const std::map<std::string, GeneratedFont>* outlines,
                        const GlyphList* names) {
     for (size_t code = 0; code < 256; ++code) plainText[code] = codeText(static_cast<unsigned char>(code));
     for (const RegisteredFont& used : registry.fonts()) {
         FontGlyphs& font = fonts.emplace_back();
         font.name = used.name;
         font.idPrefix = glyphIdPrefix(used.name);
-        const FontOutlines* source = nullptr;
+        const GeneratedFont* source = nullptr;
         if (outlines != nullptr)
             if (auto it = outlines->find(used.name); it != outlines->end()) source = &it->second;
         if (source != nullptr) {
-            font.unitsPerEm = source->unitsPerEm;
-            font.scale = emScale(source->unitsPerEm);
+            font.unitsPerEm = source->unitsPerEm.value;
+            font.scale = emScale(source->unitsPerEm.value);
         }
         for (size_t code = 0; code < 256; ++code) {
             if (!used.codes[code]) continue;
-            fill(font.glyphs[code], source != nullptr ? &source->glyphs[code] : nullptr, names,
+            fill(font.glyphs[code], source != nullptr ? source->glyph(static_cast<int>(code)) : nullptr, names,
                  static_cast<unsigned char>(code));
         }
     }

@@ -11,7 +11,7 @@
 
 #include "base/extent.h"
 #include "svg/font_registry.h"
-#include "svg/generated_font.h"
+#include "fonts/generated_font.h"
 
 namespace morvex {
 
@@ -38,7 +38,7 @@ public:
     // The glyphs of the registry's used codes, from outlines by font name
     // (none: a run cut short, whose glyphs draw nothing) and glyph names
     // read through names (none: the text of the codes).
-    GlyphTable(const FontRegistry& registry, const std::map<std::string, FontOutlines>* outlines,
+    GlyphTable(const FontRegistry& registry, const std::map<std::string, GeneratedFont>* outlines,
                const GlyphList* names);
 
     size_t size() const { return fonts.size(); }

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "base/extent.h"
-#include "svg/paper_special.h"
-#include "svg/preview_special.h"
+#include "specials/paper_special.h"
+#include "specials/preview_special.h"
 
 namespace morvex {
 

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "base/printable.h"
 
 namespace morvex {
 
@@ -21,12 +20,17 @@ PageBuilder::PageBuilder(FontRegistry& fonts, PageConsumer& consumer, std::FILE*
       log(log),
       withItems(contents.items),
       withText(contents.text),
-      machine(*this, log) {}
+      machine(*this, log),
+      colors(log, "Paths: ") {
+    dispatcher.add(ColorHandler::kPrefix, colors);
+    dispatcher.add(PreviewHandler::kPrefix, preview);
+}
 
 void PageBuilder::deliver() {
     if (!pageOpen) return;
     if (withText) machine.closePage();
     pageOpen = false;
+    model.preview = preview.take();
     consumer.page(model);
     model.clear();
 }
@@ -39,6 +43,7 @@ void PageBuilder::pageBegin(int32_t count0, uint64_t position) {
     model.clear();
     model.count0 = count0;
     model.position = position;
+    preview.take();  // what stood between the pages belongs to none
     if (withText) machine.pageBegin(count0);
 }
 
@@ -60,37 +65,12 @@ void PageBuilder::plain(PlainCommand) {
     if (withText) machine.other();
 }
 
-void PageBuilder::special(std::string_view text, uint64_t length) {
+void PageBuilder::special(const SpecialEvent& special) {
     if (withText) machine.other();
-    applyColor(text, length);
-    consumer.special(text, length, true);
-    if (pageOpen && !model.preview && text.size() == length) model.preview = readPreviewSpecial(text);
+    dispatcher.dispatch(special, true);
 }
 
-void PageBuilder::unselectedSpecial(std::string_view text, uint64_t length) {
-    applyColor(text, length);
-    consumer.special(text, length, false);
-}
-
-void PageBuilder::applyColor(std::string_view text, uint64_t length) {
-    if (text.size() != length) return;  // longer than any colour special
-    ColorSpecial s = parseColorSpecial(text);
-    switch (s.command) {
-        case ColorCommand::NotColor: return;
-        case ColorCommand::Pop:
-            if (!colors.pop()) std::fputs("\nPaths: color pop on an empty color stack ignored", log);
-            return;
-        case ColorCommand::Push:
-            // A colour that cannot be read is pushed as the colour in
-            // force, so that its pop still matches.
-            colors.push(s.color.value_or(colors.current()));
-            break;
-        case ColorCommand::Set:
-            if (s.color) colors.set(*s.color);
-            break;
-    }
-    if (!s.color) std::fprintf(log, "\nPaths: unreadable color, the color in force kept: %s", printable(text).c_str());
-}
+void PageBuilder::unselectedSpecial(const SpecialEvent& special) { dispatcher.dispatch(special, false); }
 
 uint32_t PageBuilder::fontIndex(const CharEvent& c) {
     FontSlot& slot = slots[static_cast<size_t>(c.font) & 0xFF];

@@ -10,10 +10,12 @@
 #include <string_view>
 
 #include "base/page_events.h"
-#include "svg/color_special.h"
+#include "specials/color_handler.h"
+#include "specials/preview_special.h"
+#include "specials/special_dispatcher.h"
 #include "svg/font_registry.h"
 #include "svg/page_model.h"
-#include "svg/text_machine.h"
+#include "text/text_machine.h"
 
 namespace morvex {
 
@@ -22,12 +24,6 @@ public:
     // A selected page, complete or cut short by the end of the pass. The
     // consumer may keep what it needs; the builder empties it afterwards.
     virtual void page(PageModel& page) = 0;
-    // Every special of every page, selected or not (its first bytes, all
-    // of them when text.size() equals length).
-    virtual void special(std::string_view text, uint64_t length, bool onSelectedPage) {
-        (void)text, (void)length, (void)onSelectedPage;
-    }
-
 protected:
     ~PageConsumer() = default;
 };
@@ -46,14 +42,19 @@ public:
     // A page the pages' end left open goes to the consumer as it is.
     void finish();
 
+    // The specials of every page, converted or not, go to the handlers of
+    // their prefixes: the colours and the preview box, and whatever a
+    // consumer adds.
+    SpecialDispatcher& specials() { return dispatcher; }
+
     void pageBegin(int32_t count0, uint64_t position) override;
     void pageEnd() override;
     void fontSelect(int32_t font) override;
     void character(const CharEvent& c) override;
     void rule(const RuleEvent& r) override;
     void movement(int32_t h, int32_t v) override;
-    void special(std::string_view text, uint64_t length) override;
-    void unselectedSpecial(std::string_view text, uint64_t length) override;
+    void special(const SpecialEvent& special) override;
+    void unselectedSpecial(const SpecialEvent& special) override;
     void plain(PlainCommand command) override;
 
 private:
@@ -80,7 +81,6 @@ private:
     void endRun(const TextRun& run) override;
 
     uint32_t fontIndex(const CharEvent& c);
-    void applyColor(std::string_view text, uint64_t length);
     void deliver();
 
     FontRegistry& fonts;
@@ -92,7 +92,9 @@ private:
 
     PageModel model;
     bool pageOpen = false;
-    ColorStack colors;
+    SpecialDispatcher dispatcher;
+    ColorHandler colors;
+    PreviewHandler preview;
     std::array<FontSlot, 256> slots;
 
     // The run the machine is collecting.

@@ -19,19 +19,12 @@ std::vector<PlacedBox> PageGathering::boxes(std::optional<BoxKind> kind, const G
         sources.ptPerDvi = ptPerDvi;
         sources.pageWidth = page.width;
         sources.pageHeight = page.height;
-        sources.paper = paperSize;
+        sources.paper = paperSize.paper();
         sources.preview = g.preview;
         if (g.ink) sources.ink = g.ink->extent(table, ptPerDvi, page.originX, page.originY);
         placed.push_back({g.position, pageBox(kind, sources)});
     }
     return placed;
-}
-
-// dvips takes the last papersize special of the file, on whatever page.
-void PageGathering::special(std::string_view text, uint64_t length, bool onSelectedPage) {
-    if (text.size() == length)
-        if (std::optional<PaperSize> p = readPaperSize(text)) paperSize = p;
-    for (PageConsumer* other : others) other->special(text, length, onSelectedPage);
 }
 
 }  // namespace morvex

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "specials/paper_special.h"
 #include "svg/page_box.h"
 #include "svg/page_builder.h"
 #include "svg/page_ink.h"
@@ -25,23 +26,25 @@ class PageGathering final : public PageConsumer {
 public:
     explicit PageGathering(bool keepInk) : keepInk(keepInk) {}
 
-    // Another consumer of the same pass, told everything after this one.
+    // Another consumer of the same pass, told of every page after this
+    // one; what it reads of the specials it adds to the builder's.
     void add(PageConsumer& other) { others.push_back(&other); }
+    // Reads the specials it needs from the pages the builder is given.
+    void attach(PageBuilder& builder) { builder.specials().add(PaperSizeHandler::kPrefix, paperSize); }
 
     void page(PageModel& page) override;
-    void special(std::string_view text, uint64_t length, bool onSelectedPage) override;
 
     const std::vector<GatheredPage>& pages() const { return gathered; }
     // The box of each page gathered, of the kind asked for (or its own),
     // its ink measured by the glyphs of table; page is the postamble's box.
     std::vector<PlacedBox> boxes(std::optional<BoxKind> kind, const GlyphTable& table, double ptPerDvi,
                                  const PageBox& page) const;
-    const std::optional<PaperSize>& paper() const { return paperSize; }
+    const std::optional<PaperSize>& paper() const { return paperSize.paper(); }
 
 private:
     const bool keepInk;
     std::vector<GatheredPage> gathered;
-    std::optional<PaperSize> paperSize;
+    PaperSizeHandler paperSize;
     std::vector<PageConsumer*> others;
 };
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "base/extent.h"
-#include "svg/color_special.h"
-#include "svg/preview_special.h"
+#include "specials/color_special.h"
+#include "specials/preview_special.h"
 
 namespace morvex {
 

@@ -1,7 +1,7 @@
 #include "svg/text_document.h"
 
 #include "base/version.h"
-#include "svg/conv.h"
+#include "text/conv.h"
 
 namespace morvex {
 
@@ -118,7 +118,7 @@ void TextDocument::pageEnd() { machine.pageEnd(); }
 void TextDocument::fontSelect(int32_t font) { machine.fontSelect(font); }
 void TextDocument::character(const CharEvent& c) { machine.character(c.code, c.h, c.v); }
 void TextDocument::movement(int32_t, int32_t) { machine.movement(); }
-void TextDocument::special(std::string_view, uint64_t) { machine.other(); }
+void TextDocument::special(const SpecialEvent&) { machine.other(); }
 void TextDocument::plain(PlainCommand) { machine.other(); }
 
 // Rules change no state: their rectangle, in DVI units and without a

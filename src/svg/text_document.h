@@ -10,7 +10,7 @@
 #include "base/dvi_frame.h"
 #include "base/file_handle.h"
 #include "base/page_events.h"
-#include "svg/text_machine.h"
+#include "text/text_machine.h"
 
 namespace morvex {
 
@@ -41,7 +41,7 @@ public:
     void character(const CharEvent& c) override;
     void rule(const RuleEvent& r) override;
     void movement(int32_t h, int32_t v) override;
-    void special(std::string_view text, uint64_t length) override;
+    void special(const SpecialEvent& special) override;
     void plain(PlainCommand command) override;
 
 private:

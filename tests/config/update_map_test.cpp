@@ -7,18 +7,20 @@
 #include <string>
 
 #include "support/bytes.h"
+#include "support/morvex_run.h"
 #include "support/process.h"
 
 namespace {
 
+using morvex::testing::ConfigDir;
 using morvex::testing::filesIn;
 using morvex::testing::readFile;
+using morvex::testing::runMorvex;
 using morvex::testing::runProcess;
 using morvex::testing::TempDir;
 using morvex::testing::writeFile;
 
 const std::string kUpdate = MORVEX_UPDATE_MAP;
-const std::string kConfigDir = MORVEX_TEST_CONFIG_DIR;
 
 std::string texMap() {
     auto r = runProcess({"kpsewhich", "pdftex.map"}, "/");
@@ -71,13 +73,12 @@ TEST(UpdateMap, RefusesWithAMessageAndLeavesTheOldMap) {
 // A configuration directory whose map predates a font: the run names the
 // command; after it the same run finds the font.
 TEST(UpdateMap, AFontMissingFromAnOldMapIsFoundAfterTheRefresh) {
-    TempDir cfg, work;
-    for (const char* f : {"tarnevik.ps", "tarnevik.enc"})
-        ASSERT_TRUE(writeFile(cfg.file(f), readFile(kConfigDir + "/" + f)));
-    ASSERT_TRUE(writeFile(cfg.file("morvex.map"), "% made before cmr10 was installed\n"));
+    ConfigDir config("% made before cmr10 was installed\n");
+    const TempDir& cfg = config.dir;
+    TempDir work;
     const std::string dvi = std::string(MORVEX_TEST_DVI_DIR) + "/hello.dvi";
 
-    auto before = runProcess({MORVEX_BINARY, "-c", cfg.path, dvi}, work.path);
+    auto before = runMorvex(work.path, {dvi}, {}, cfg.path);
     EXPECT_EQ(before.exitCode, 63);
     EXPECT_NE(before.out.find("Mappings for cmr10 not founded.\n(A font installed after morvex is found once its map "
                               "is refreshed: run morvex-update-map.)\n"),
@@ -85,7 +86,7 @@ TEST(UpdateMap, AFontMissingFromAnOldMapIsFoundAfterTheRefresh) {
         << before.out;
 
     ASSERT_EQ(runProcess({"sh", kUpdate, "-c", cfg.path}, work.path).exitCode, 0);
-    auto after = runProcess({MORVEX_BINARY, "-c", cfg.path, dvi}, work.path);
+    auto after = runMorvex(work.path, {dvi}, {}, cfg.path);
     EXPECT_EQ(after.exitCode, 0) << after.out;
     EXPECT_NE(readFile(work.file("fonts.svg")).find("<font id=\"cmr10\""), std::string::npos);
 }

@@ -48,7 +48,7 @@ BaseResult runDvibase(const std::string& bytes, const std::string& fontsPath = "
     TextDocument document(svg.handle(), log.f, out.f);
     DviFrame frame;
     BaseResult r;
-    r.code = dvibase(frame, dvi.f, log.f, out.f);
+    r.code = dvibase(frame, dvi.f, log.f, out.f).code;
     if (r.code == kDvibaseOk || r.code == kDvibaseBadFntDef || r.code == kDvibaseNoBop)
         document.prologue(frame, fontsPath);
     document.close();

@@ -77,7 +77,7 @@ std::vector<Row> rows() {
     r.push_back({"xxx1 up to zero byte", Bytes().u1(239).u1(5).raw({'a', 'b', 0, 'c', 'd'}), {}, "xxx_1:ab",
                  "special 5 " + std::string("ab\0cd", 5)});
     r.push_back({"xxx2 32768 bytes", Bytes().u1(240).raw({0x80, 0x00}).repeat('x', 32768), {},
-                 "xxx_2:" + std::string(32768, 'x'), "special 32768 " + std::string(4096, 'x')});
+                 "xxx_2:" + std::string(32768, 'x'), "special 32768 " + std::string(32768, 'x')});
     // The long forms carry the specials of LaTeX packages (hyperref, TikZ).
     r.push_back({"xxx3 300 bytes", Bytes().u1(241).u3(300).repeat('y', 300), {}, "xxx_3:" + std::string(300, 'y'),
                  "special 300 " + std::string(300, 'y')});
@@ -151,16 +151,33 @@ TEST(DvipageTable, UnsupportedOpcodesStopWithTheirCode) {
     EXPECT_EQ(p.out.str(), "Pages:.\n?\?(ff)\n");
 }
 
-// A long special is streamed: only its first bytes reach the sink, its text
-// up to the first zero byte the trace.
-TEST(DvipageSpecial, LongSpecialsAreStreamed) {
+// A long special reaches the sink whole, at the position it stands at; its
+// text up to the first zero byte the trace.
+TEST(DvipageSpecial, LongSpecialsReachTheSinkWholeWithTheirPosition) {
     const std::string text = "ps:" + std::string(100000, 'z');
     PageRun p(1);
-    p.go(onePage(Bytes().u1(242).u4(static_cast<uint32_t>(text.size())).text(text).u1(138)));
-    ASSERT_EQ(p.events.events.size(), 3u);
-    EXPECT_EQ(p.events.events[1], "special 100003 " + text.substr(0, 4096));
-    EXPECT_EQ(p.traceAfterBop().substr(0, 20), "\nSM=<1>xxx_4:ps:zzzz");
-    EXPECT_NE(p.log.str().find(text + "\nSM=<1><nop>"), std::string::npos);
+    p.go(onePage(Bytes().u1(146).u4(300).u1(160).u4(0xFFFFFF38u).u1(242).u4(static_cast<uint32_t>(text.size())).text(text).u1(138)));
+    ASSERT_EQ(p.events.specials.size(), 1u);
+    const auto& s = p.events.specials[0];
+    EXPECT_EQ(s.h, 300);
+    EXPECT_EQ(s.v, -200);
+    EXPECT_EQ(s.length, text.size());
+    EXPECT_TRUE(s.text == text);
+    EXPECT_NE(p.log.str().find("xxx_4:" + text + "\nSM=<1><nop>"), std::string::npos);
+}
+
+// A special that claims more bytes than the file holds reaches the sink
+// with the bytes there are: what it keeps never outgrows the file.
+TEST(DvipageSpecial, ASpecialCutByTheEndOfTheFileHasTheBytesThereAre) {
+    DviWriter w;
+    w.bop(1);
+    const Bytes cmds = Bytes().u1(242).u4(0x7FFFFFFF).text("color push Red");
+    w.b.data.insert(w.b.data.end(), cmds.data.begin(), cmds.data.end());
+    PageRun p(1);
+    EXPECT_EQ(p.go(w.str()), kDvipageUnsupported);
+    ASSERT_EQ(p.events.specials.size(), 1u);
+    EXPECT_EQ(p.events.specials[0].text, "color push Red");
+    EXPECT_EQ(p.events.specials[0].length, 0x7FFFFFFFu);
 }
 
 TEST(DvipageSpecial, MalformedLongSpecialsEndTheLoop) {

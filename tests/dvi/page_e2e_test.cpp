@@ -10,6 +10,7 @@
 #include "support/recording_sink.h"
 #include "support/bytes.h"
 #include "support/dvitype.h"
+#include "support/morvex_run.h"
 #include "support/process.h"
 
 namespace morvex {
@@ -40,9 +41,9 @@ std::vector<Position> morvexPositions(const std::string& path, int32_t page) {
     std::FILE* null = std::fopen("/dev/null", "wb");
     OutCapture out;
     DviFrame frame;
-    EXPECT_EQ(dvibase(frame, dvi, null, out.f), 0);
+    EXPECT_EQ(dvibase(frame, dvi, null, out.f).code, 0);
     PageInterpreter pages(page, frame.stackCapacity, null, out.f);
-    EXPECT_EQ(pages.dvipage(dvi, sink), kDvipageOk) << out.str();
+    EXPECT_EQ(pages.dvipage(dvi, sink).code, kDvipageOk) << out.str();
     std::fclose(null);
     std::fclose(dvi);
     return sink.chars;
@@ -80,10 +81,8 @@ struct BinaryRun {
     std::string svg, log;
     void go(const std::string& dviFile, std::vector<std::string> args = {},
             std::vector<std::string> env = {"MKTEXTFM=0"}) {
-        std::vector<std::string> argv = {MORVEX_BINARY, "-c", MORVEX_TEST_CONFIG_DIR};
-        argv.insert(argv.end(), args.begin(), args.end());
-        argv.push_back(dviFile);
-        result = testing::runProcess(argv, dir.path, env);
+        args.push_back(dviFile);
+        result = testing::runMorvex(dir.path, args, env);
         svg = testing::readFile(dir.file("out.svg"));
         log = testing::readFile(dir.file("out.log"));
     }

@@ -56,7 +56,10 @@ struct PageRun {
     int go(const std::string& bytes) {
         in = std::make_unique<MemStream>(bytes);
         TeeSink tee({&events, document.get()});
-        result = pages->dvipage(in->f, tee);
+        const Result r = pages->dvipage(in->f, tee);
+        // Shown where the program shows it: after what the loop wrote.
+        std::fputs(r.message.c_str(), out.f);
+        result = r.code;
         document->close();
         return result;
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/bytes.h"
+#include "support/morvex_run.h"
 #include "support/process.h"
 
 using morvex::testing::DviWriter;
@@ -19,9 +20,9 @@ using morvex::testing::writeFile;
 
 namespace {
 
-const std::string kBinary = MORVEX_BINARY;
+const std::string& kBinary = morvex::testing::kMorvexBinary;
 const std::string kDviDir = MORVEX_TEST_DVI_DIR;
-const std::string kConfigDir = MORVEX_TEST_CONFIG_DIR;
+const std::string& kConfigDir = morvex::testing::kBuildConfigDir;
 
 const std::string kBanner = "This is MORVEX version 0.7.1\n";
 const std::string kUsage =
@@ -83,14 +84,54 @@ TEST(Cli, EndsBeforeAnyFileIsTouched) {
 
 TEST(Cli, OptionMessagesComeInTheirOrderAndRepeatedOptionsReplace) {
     TempDir dir;
-    ProcessResult r = morvex(dir, {"-p", "abc", "-d", "3", "-O", "one.log", "-O", "two.log", "-f", "f.svg",
+    ProcessResult r = morvex(dir, {"-p", "-7", "-d", "3", "-O", "one.log", "-O", "two.log", "-f", "f.svg",
                                    "-o", "x.svg", "nofile"});
     EXPECT_EQ(r.exitCode, 10);
     EXPECT_EQ(r.out,
-              "Page: abc\nDEBUG on level:\nLOG output is now: one.log\nLOG output is now: two.log\n"
+              "Page: -7\nDEBUG on level:\nLOG output is now: one.log\nLOG output is now: two.log\n"
               "SVG Font is now: f.svg\nSVG output is now: x.svg\n" +
                   kBanner + kBinary + ": File nofile.dvi doesn't exists.\n");
     EXPECT_TRUE(filesIn(dir.path).empty());
+}
+
+// A page that is not a whole number in the range of \count0 is refused
+// with the option errors' code before any file is touched, whatever the
+// options around it.
+TEST(Cli, PageThatIsNotAWholeNumberIsRefused) {
+    const std::string dvi = kDviDir + "/hello.dvi";
+    const char* const bad[] = {"abc", "1x", "", "+", "-", " 1", "1 ", "1.5", "0x1", "2147483648",
+                               "-2147483649", "99999999999999999999", "\x1b[2J1"};
+    for (const char* page : bad) {
+        SCOPED_TRACE(std::string("-p '") + page + "'");
+        TempDir dir;
+        ProcessResult r = morvex(dir, {"-c", kConfigDir, "-p", page, "-o", "a.svg", dvi});
+        EXPECT_EQ(r.exitCode, 204);
+        EXPECT_EQ(r.out, "CNF DIR is now: " + kConfigDir + "\nPage: " + page + "\n");
+        EXPECT_NE(r.err.find(": -p takes a page number, a whole number from -2147483648 to 2147483647; \""),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << "the value is shown escaped";
+        EXPECT_TRUE(filesIn(dir.path).empty());
+    }
+}
+
+// The whole range of \count0 is reachable, with either sign written.
+TEST(Cli, PageNumbersAtTheEndsOfTheRangeAreConverted) {
+    struct Case {
+        const char* page;
+        int32_t count0;
+    };
+    const Case cases[] = {{"-5", -5}, {"+3", 3}, {"0", 0}, {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.page);
+        DviWriter w;
+        w.pre("x").bop(1).eop().bop(c.count0).eop().bop(2).eop().post().postpost();
+        TempDir dir;
+        ASSERT_TRUE(writeFile(dir.file("in.dvi"), w.str()));
+        ProcessResult r = morvex(dir, {"-c", kConfigDir, "-p", c.page, "in.dvi"});
+        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+        EXPECT_NE(r.out.find("Pages:.(.).\n"), std::string::npos) << r.out;
+    }
 }
 
 TEST(Cli, OutputFilesThatCannotBeOpened) {

@@ -6,27 +6,48 @@ using namespace morvex;
 
 namespace {
 
-TEST(Front, PageNumbersAreReadLikeAtoiAndSaturate) {
+// A page number is a whole number in the range of \count0, written with
+// nothing around it; anything else is no page number at all.
+TEST(Front, PageNumbersAreWholeNumbersInTheCount0Range) {
     struct Case {
         const char* text;
-        int32_t value;
+        std::optional<int32_t> value;
     };
     const Case cases[] = {
         {"3", 3},
-        {"  -12x", -12},
-        {"+7", 7},
-        {"abc", 0},
-        {"", 0},
-        {"-", 0},
+        {"0", 0},
+        {"-0", 0},
+        {"+3", 3},
+        {"-5", -5},
+        {"007", 7},
         {"2147483647", INT32_MAX},
-        {"2147483648", INT32_MAX},
-        {"99999999999999999999999", INT32_MAX},
         {"-2147483648", INT32_MIN},
-        {"-2147483649", INT32_MIN},
-        {"-99999999999999999999999", INT32_MIN},
-        {"\t\n 42 7", 42},
+        {"00000000000000000000002147483647", INT32_MAX},
+        {"", std::nullopt},
+        {"+", std::nullopt},
+        {"-", std::nullopt},
+        {"+-1", std::nullopt},
+        {"--1", std::nullopt},
+        {"abc", std::nullopt},
+        {"1x", std::nullopt},
+        {"x1", std::nullopt},
+        {"1.0", std::nullopt},
+        {"1e3", std::nullopt},
+        {"0x10", std::nullopt},
+        {" 1", std::nullopt},
+        {"1 ", std::nullopt},
+        {"\t\n 42", std::nullopt},
+        {"1 2", std::nullopt},
+        {"2147483648", std::nullopt},
+        {"-2147483649", std::nullopt},
+        {"4294967297", std::nullopt},
+        {"99999999999999999999999", std::nullopt},
+        {"-99999999999999999999999", std::nullopt},
+        {"\xD9\xA3", std::nullopt},  // ARABIC-INDIC DIGIT THREE
     };
     for (const auto& c : cases) EXPECT_EQ(parsePage(c.text), c.value) << '"' << c.text << '"';
+    // The text ends where the string ends, not at an embedded NUL.
+    EXPECT_EQ(parsePage(std::string("1\0" "2", 3)), std::nullopt);
 }
 
 TEST(Front, DviNameGetsItsExtensionOnlyWhenTheTextIsMissing) {

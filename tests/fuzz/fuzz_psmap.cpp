@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "svg/psmap.h"
+#include "fonts/psmap.h"
 
 using namespace morvex;
 

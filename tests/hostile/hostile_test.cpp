@@ -12,14 +12,14 @@
 
 #include "hostile/bounded_run.h"
 #include "support/bytes.h"
+#include "support/morvex_run.h"
 #include "support/process.h"
 #include "tfm/tfm_fixture.h"
 
 namespace morvex::testing {
 namespace {
 
-const std::string kBinary = MORVEX_BINARY;
-const std::string kConfigDir = MORVEX_TEST_CONFIG_DIR;
+const std::string& kConfigDir = kBuildConfigDir;
 const std::string kDviDir = MORVEX_TEST_DVI_DIR;
 
 constexpr long kMaxRssKiB = 512 * 1024;
@@ -116,9 +116,8 @@ Checked runChecked(const std::string& what, const std::string& dvi, std::vector<
     const std::string tmp = dir.file("tmp");
     mkdir(tmp.c_str(), 0700);
     writeFile(dir.file("in.dvi"), dvi);
-    std::vector<std::string> argv = {kBinary, "-c", configDir};
-    argv.insert(argv.end(), args.begin(), args.end());
-    argv.push_back("in.dvi");
+    args.push_back("in.dvi");
+    const std::vector<std::string> argv = morvexArgs(args, configDir);
     Checked c;
     c.r = runBounded(argv, dir.path, tmp, {"MKTEXTFM=0"});
     EXPECT_FALSE(c.r.timedOut) << what;

@@ -18,13 +18,13 @@
 
 #include "hostile/bounded_run.h"
 #include "support/bytes.h"
+#include "support/morvex_run.h"
 #include "support/process.h"
 
 namespace morvex::testing {
 namespace {
 
-const std::string kBinary = MORVEX_BINARY;
-const std::string kConfigDir = MORVEX_TEST_CONFIG_DIR;
+const std::string& kConfigDir = kBuildConfigDir;
 const std::string kDviDir = MORVEX_TEST_DVI_DIR;
 
 std::string realDvi(const std::string& name) { return readFile(kDviDir + "/" + name + ".dvi"); }
@@ -49,9 +49,8 @@ struct CheckedRun {
     }
     void go(std::vector<std::string> args, std::vector<std::string> env = {}, const Limits& limits = Limits(),
             const std::function<void(pid_t)>& whileRunning = nullptr, const std::string& configDir = kConfigDir) {
-        std::vector<std::string> argv = {kBinary, "-c", configDir};
-        argv.insert(argv.end(), args.begin(), args.end());
-        argv.push_back("in.dvi");
+        args.push_back("in.dvi");
+        const std::vector<std::string> argv = morvexArgs(args, configDir);
         env.push_back("MKTEXTFM=0");
         r = runBounded(argv, dir.path, tmp, env, limits, whileRunning);
     }
@@ -302,9 +301,8 @@ TEST(Safety, MalformedPagesGiveWellFormedDocuments) {
 // wrote a well-formed document. The font map has no entries, so no
 // Ghostscript runs and such runs end with 0, 63 or 104.
 TEST(Safety, MutatedDocumentsStayWellFormed) {
-    TempDir cfg;
-    for (const char* f : {"tarnevik.ps", "tarnevik.enc"}) writeFile(cfg.file(f), readFile(kConfigDir + "/" + f));
-    writeFile(cfg.file("morvex.map"), "% no fonts\n");
+    ConfigDir config("% no fonts\n");
+    const TempDir& cfg = config.dir;
     std::mt19937 rng(20261210);
     int checked = 0;
     for (const char* name : {"hello", "multi", "textruns"}) {

@@ -52,11 +52,12 @@ TEST(Truncated, PagesCutAtEveryByteStopAtTheEndOfTheFile) {
         TextDocument document(svg.handle(), log.f, out.f);
         PageInterpreter pages(1, 4, log.f, out.f);
         MemStream in(page.bytes.substr(0, n));
-        int result = pages.dvipage(in.f, document);
+        const Result r = pages.dvipage(in.f, document);
+        const int result = r.code;
         // A cut inside the font definition leaves a name of 255 bytes that
         // no file has; any other cut reads the end of the file as opcode 255.
         bool inFontDef = n > page.fontDefStart && n < page.fontDefEnd;
-        std::string text = out.str();
+        const std::string text = out.str() + r.message;
         if (inFontDef) {
             EXPECT_EQ(result, kDvipageNoMetrics) << n;
             EXPECT_NE(text.find("\nCan not find font metrics "), std::string::npos) << n << ": " << text;

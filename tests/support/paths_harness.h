@@ -2,6 +2,7 @@
 // Runs hand-made page events through the two passes of a --paths run, as
 // the run plays a DVI file's pages: a silent pass that gathers, the glyphs
 // of all pages, then the pass that writes the document or the documents.
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -14,7 +15,8 @@
 #include "base/file_handle.h"
 #include "support/bytes.h"
 #include "support/process.h"
-#include "svg/glyph_list.h"
+#include "fonts/generated_font.h"
+#include "text/glyph_list.h"
 #include "svg/glyph_table.h"
 #include "svg/page_builder.h"
 #include "svg/page_gathering.h"
@@ -51,10 +53,29 @@ struct Events {
         sink.rule({static_cast<int32_t>(h * kPt), static_cast<int32_t>(v * kPt), static_cast<int32_t>(height * kPt),
                    static_cast<int32_t>(width * kPt), false});
     }
-    void special(const std::string& s) { sink.special(s, s.size()); }
+    // A special at the origin; with length, one the file cut short.
+    void special(const std::string& s) { sink.special({0, 0, s, s.size()}); }
+    void special(const std::string& s, uint64_t length) { sink.special({0, 0, s, length}); }
+    void unselected(const std::string& s) { sink.unselectedSpecial({0, 0, s, s.size()}); }
 };
 
 using Script = std::function<void(Events&)>;
+
+// A glyph of a generated font: its code, name and outline.
+struct GlyphSpec {
+    int code;
+    const char* name;
+    const char* d;
+};
+
+// A generated font of these glyphs, as the glyph program would read back.
+inline GeneratedFont fontOf(std::vector<GlyphSpec> glyphs, double unitsPerEm = 1000) {
+    GeneratedFont f;
+    f.unitsPerEm = {std::to_string(unitsPerEm), unitsPerEm};
+    std::sort(glyphs.begin(), glyphs.end(), [](const GlyphSpec& a, const GlyphSpec& b) { return a.code < b.code; });
+    for (const GlyphSpec& g : glyphs) f.glyphs.push_back({g.code, "", g.name, {"500", 500}, g.d});
+    return f;
+}
 
 struct PathsHarness {
     static DviFrame frameOf(uint32_t widthPt, uint32_t heightPt, std::vector<int32_t> pages = {1}) {
@@ -69,7 +90,7 @@ struct PathsHarness {
 
     DviFrame frame = frameOf(100, 200);
     std::optional<BoxKind> kind;
-    std::map<std::string, FontOutlines> outlines;
+    std::map<std::string, GeneratedFont> outlines;
     bool cutShort = false;    // no glyphs, as after a stop in the pages
     std::string pattern;      // one document per page, named so in dir; "": one document
     std::vector<uint64_t> named = {1, 2, 3};  // the positions that may have a document
@@ -86,6 +107,7 @@ struct PathsHarness {
         {
             FileHandle quiet = discardingStream();
             PageBuilder builder(registry, gathering, quiet.get(), {kind == BoxKind::Min, false});
+            gathering.attach(builder);
             Events e{builder, {}};
             script(e);
             builder.finish();

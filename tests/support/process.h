@@ -3,6 +3,8 @@
 // the end-to-end tests of the built binary.
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,6 +25,24 @@ struct ProcessResult {
     std::string out;
     std::string err;
 };
+
+// Writes data to a pipe whose reader may exit without reading it: the
+// write then fails with EPIPE instead of ending the test by SIGPIPE. The
+// signal is blocked in this thread only, and one raised meanwhile is taken
+// before the mask is restored. Small data only: it must fit the pipe's
+// buffer, since nothing reads it while it is written.
+inline void writeIgnoringClosedReader(int fd, const std::string& data) {
+    sigset_t pipeSignal, previous;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+    ssize_t written = write(fd, data.data(), data.size());
+    (void)written;
+    const timespec noWait = {0, 0};
+    while (sigtimedwait(&pipeSignal, nullptr, &noWait) == SIGPIPE) {
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
 
 // Runs argv[0] (found on PATH) in directory cwd with the given extra
 // environment entries ("NAME=value"), standard input from /dev/null.
@@ -66,9 +86,7 @@ inline ProcessResult runProcess(const std::vector<std::string>& args, const std:
     if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
         if (stdinPipe) {
             close(pipeFds[0]);
-            // Small data only: it must fit the pipe's buffer.
-            ssize_t written = write(pipeFds[1], stdinData.data(), stdinData.size());
-            (void)written;
+            writeIgnoringClosedReader(pipeFds[1], stdinData);
             close(pipeFds[1]);
         }
         int status = 0;

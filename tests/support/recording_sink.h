@@ -9,7 +9,13 @@
 namespace morvex::testing {
 
 struct RecordingSink : PageSink {
+    struct Special {
+        int32_t h = 0, v = 0;
+        std::string text;
+        uint64_t length = 0;
+    };
     std::vector<std::string> events;
+    std::vector<Special> specials;  // the selected pages' specials in full
 
     void pageBegin(int32_t count0, uint64_t position) override {
         add("bop " + std::to_string(count0) + " at " + std::to_string(position));
@@ -25,8 +31,9 @@ struct RecordingSink : PageSink {
             " height" + std::to_string(r.height) + " width" + std::to_string(r.width));
     }
     void movement(int32_t h, int32_t v) override { add("move h" + std::to_string(h) + " v" + std::to_string(v)); }
-    void special(std::string_view text, uint64_t length) override {
-        add("special " + std::to_string(length) + " " + std::string(text));
+    void special(const SpecialEvent& e) override {
+        add("special " + std::to_string(e.length) + " " + std::string(e.text));
+        specials.push_back({e.h, e.v, std::string(e.text), e.length});
     }
     void plain(PlainCommand command) override {
         switch (command) {
@@ -69,11 +76,11 @@ struct TeeSink : PageSink {
     void movement(int32_t h, int32_t v) override {
         for (auto* s : sinks) s->movement(h, v);
     }
-    void special(std::string_view text, uint64_t length) override {
-        for (auto* s : sinks) s->special(text, length);
+    void special(const SpecialEvent& e) override {
+        for (auto* s : sinks) s->special(e);
     }
-    void unselectedSpecial(std::string_view text, uint64_t length) override {
-        for (auto* s : sinks) s->unselectedSpecial(text, length);
+    void unselectedSpecial(const SpecialEvent& e) override {
+        for (auto* s : sinks) s->unselectedSpecial(e);
     }
     void plain(PlainCommand command) override {
         for (auto* s : sinks) s->plain(command);

@@ -34,18 +34,7 @@ using testing::kPt;
 using testing::OutCapture;
 using testing::PathsHarness;
 
-struct Glyph {
-    int code;
-    const char* name;
-    const char* d;
-};
-
-FontOutlines outlinesOf(std::vector<Glyph> glyphs, double unitsPerEm = 1000) {
-    FontOutlines f;
-    f.unitsPerEm = unitsPerEm;
-    for (const Glyph& g : glyphs) f.glyphs[static_cast<size_t>(g.code)] = {true, g.name, 500, g.d};
-    return f;
-}
+using testing::fontOf;
 
 std::vector<std::string> elements(const std::string& svg, const std::string& pattern) {
     std::vector<std::string> found;
@@ -111,7 +100,7 @@ std::string invisibleText(const std::string& svg) {
 
 TEST(PathsDocument, GlyphsStandAtTheirOwnPositionsScaledAndFlipped) {
     PathsHarness p;
-    p.outlines = {{"cmr10", outlinesOf({{'A', "A", "M0 0L100 0L100 700L0 700Z"}})}};
+    p.outlines = {{"cmr10", fontOf({{'A', "A", "M0 0L100 0L100 700L0 700Z"}})}};
     const std::string svg = p.run([](Events& e) {
         const FontDef* ten = e.font(0, "cmr10", 10);
         const FontDef* twelve = e.font(1, "cmr10", 12);
@@ -151,9 +140,9 @@ TEST(PathsDocument, GlyphsStandAtTheirOwnPositionsScaledAndFlipped) {
 TEST(PathsDocument, EachGlyphIsDefinedOnceInItsFontsUnits) {
     PathsHarness p;
     p.outlines = {
-        {"fa", outlinesOf({{'x', "x", "M1 2Z"}, {'y', ".notdef", "M3 4Z"}, {'z', "z", ""}, {0, "Gamma", "M5 6Z"},
+        {"fa", fontOf({{'x', "x", "M1 2Z"}, {'y', ".notdef", "M3 4Z"}, {'z', "z", ""}, {0, "Gamma", "M5 6Z"},
                            {255, "ydieresis", "M7 8Z"}})},
-        {"fb-1.x+y/z_w", outlinesOf({{'x', "x", "M0 0L2048 0Z"}}, 2048)},
+        {"fb-1.x+y/z_w", fontOf({{'x', "x", "M0 0L2048 0Z"}}, 2048)},
     };
     const std::string svg = p.run([](Events& e) {
         const FontDef* a = e.font(0, "fa", 10);
@@ -224,8 +213,8 @@ TEST(PathsDocument, ColourSpecialsFillWhatFollowsWithTheStackKeptAcrossPages) {
         e.special("color push cmyk 0 0 0 0.5");  // left open at the page's end
         e.sink.pageEnd();
         // A page that is not converted moves the stack too.
-        e.sink.unselectedSpecial("color pop", 9);
-        e.sink.unselectedSpecial("color push gray 0.25", 20);
+        e.unselected("color pop");
+        e.unselected("color push gray 0.25");
         e.bop(1, 3);
         e.chr(f, 'd', 0, 0);
         e.special("color pop");
@@ -240,7 +229,7 @@ TEST(PathsDocument, ColourSpecialsFillWhatFollowsWithTheStackKeptAcrossPages) {
         e.special("color pop");
         e.special("color pop");
         e.chr(f, 'i', 0, 0);
-        e.sink.special("color push rgb 0 0 1 and more", 9);  // cut short: not a special to read
+        e.special("color push rgb 0 0 1 and more", 40);  // cut short: not a special to read
         e.chr(f, 'j', 0, 0);
         e.sink.pageEnd();
     });
@@ -315,8 +304,8 @@ TEST(PathsDocument, NoPageGivesOneEmptyPageBox) {
 }
 
 // The outlines of a font whose glyph names cover the cases of the text.
-std::map<std::string, FontOutlines> namedGlyphs() {
-    return {{"t1", outlinesOf({{'T', "T", "M0 0Z"},
+std::map<std::string, GeneratedFont> namedGlyphs() {
+    return {{"t1", fontOf({{'T', "T", "M0 0Z"},
                               {'h', "h", "M0 0Z"},
                               {'e', "e", "M0 0Z"},
                               {0x1B, "ff", "M0 0Z"},
@@ -449,7 +438,7 @@ TEST(PathsDocument, TheTextMachineTracesAsInTheDefaultDocument) {
                 case 2: sink.fontSelect(static_cast<int32_t>(rng() % 3)); break;
                 case 3: sink.rule({0, 0, 1, 1, false}); break;
                 case 4: sink.movement(0, 0); break;
-                case 5: sink.special("x", 1); break;
+                case 5: sink.special({0, 0, "x", 1}); break;
                 case 6: sink.plain(PlainCommand::Push); break;
                 default:
                     sink.character({static_cast<int32_t>(rng() % 256), 0, rng() % 4 ? &def : nullptr,
@@ -477,7 +466,7 @@ TEST(PathsDocument, AnyEventSequenceGivesAWellFormedDocument) {
         p.frame = PathsHarness::frameOf(600, 800, {1, 1, 1});
         p.kind = kind;
         p.outlines = namedGlyphs();
-        p.outlines["big"] = outlinesOf({{'a', "a\x01<&\"\xff", "M0 0\x01<&\"\xffZ"}});
+        p.outlines["big"] = fontOf({{'a', "a\x01<&\"\xff", "M0 0\x01<&\"\xffZ"}});
         const std::string svg = p.run([](Events& e) {
             std::mt19937 rng(20261210);
             std::vector<const FontDef*> fonts = {e.font(0, "t1", 10), e.font(1, "f-1", 0), e.font(2, "big", 65535),
@@ -505,7 +494,7 @@ TEST(PathsDocument, AnyEventSequenceGivesAWellFormedDocument) {
                     case 4: e.sink.movement(value(), value()); break;
                     case 5: {
                         const std::string& s = specials[rng() % specials.size()];
-                        e.sink.special(s, s.size());
+                        e.special(s);
                         break;
                     }
                     case 6: e.sink.plain(PlainCommand::Pop); break;

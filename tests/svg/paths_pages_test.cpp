@@ -17,10 +17,10 @@ using testing::Events;
 using testing::PathsHarness;
 using testing::readFile;
 
-FontOutlines outlines(std::vector<std::pair<int, const char*>> glyphs) {
-    FontOutlines f;
-    for (const auto& [code, d] : glyphs) f.glyphs[static_cast<size_t>(code)] = {true, "g", 500, d};
-    return f;
+GeneratedFont outlines(std::vector<std::pair<int, const char*>> glyphs) {
+    std::vector<testing::GlyphSpec> specs;
+    for (const auto& [code, d] : glyphs) specs.push_back({code, "g", d});
+    return testing::fontOf(specs);
 }
 
 std::vector<std::string> matches(const std::string& text, const std::string& pattern) {
@@ -55,7 +55,7 @@ void threePages(Events& e, std::vector<uint64_t> positions = {1, 2, 3}) {
     }
 }
 
-std::map<std::string, FontOutlines> threeFonts() {
+std::map<std::string, GeneratedFont> threeFonts() {
     return {{"f", outlines({{'a', "M0 0L500 0L500 500Z"}, {'b', "M0 0L400 0L400 700Z"}})},
             {"g", outlines({{'c', "M0 -200L300 -200L300 400Z"}})}};
 }
@@ -159,8 +159,8 @@ TEST(PathsPages, ThePaperIsTheLastPapersizeOfTheFile) {
         e.special("papersize=100pt,200pt");
         e.sink.pageEnd();
         // On a page not converted, after the page converted: still the paper.
-        e.sink.unselectedSpecial("papersize=5in,2in", 17);
-        e.sink.unselectedSpecial("papersize=nonsense", 18);
+        e.unselected("papersize=5in,2in");
+        e.unselected("papersize=nonsense");
     });
     EXPECT_NE(rootOf(svg).find("viewBox=\"0 0 361.35 144.54\""), std::string::npos) << rootOf(svg);
 }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "support/bytes.h"
+#include "support/morvex_run.h"
 #include "support/process.h"
 #include "support/render.h"
 #include "support/svg_walk.h"
@@ -26,8 +27,6 @@
 namespace morvex::testing {
 namespace {
 
-const std::string kBinary = MORVEX_BINARY;
-const std::string kConfigDir = MORVEX_TEST_CONFIG_DIR;
 
 constexpr int kScale = 2;          // Chromium's device pixels per CSS pixel
 constexpr int kDpi = 96 * kScale;  // dvipng's resolution for the same pixels
@@ -180,9 +179,8 @@ const std::vector<std::string> kSearches = {"officials", "Apples", "sphinxes of 
 bool convert(Renders& r, Converted& c, const std::string& dvi, const std::string& name) {
     c.svgPath = r.dir.file(name + ".svg");
     const std::string logPath = r.dir.file(name + ".log.txt");
-    ProcessResult run = runProcess({kBinary, "--paths", "-c", kConfigDir, "-p", "1", "-o", c.svgPath, "-O", logPath,
-                                    "-f", r.dir.file(name + "-fonts.svg"), dvi},
-                                   r.dir.path);
+    ProcessResult run = runMorvex(r.dir.path, {"--paths", "-p", "1", "-o", c.svgPath, "-O", logPath, "-f",
+                                               r.dir.file(name + "-fonts.svg"), dvi});
     if (run.exitCode != 0) {
         r.error = "morvex --paths failed on " + name + " with " + std::to_string(run.exitCode) + ":\n" + run.out;
         return false;

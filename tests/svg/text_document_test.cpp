@@ -208,7 +208,7 @@ TEST(TextMachine, RunsEndOnlyAtMovementsFontsAndPageEnds) {
     m.cmd(In::Rule, 655360, 0, 0, 26214);  // a rule stands before the pending run
     m.doc.plain(PlainCommand::Pop);
     m.doc.plain(PlainCommand::Nop);
-    m.doc.special("color push rgb 1 0 0", 20);
+    m.doc.special(SpecialEvent{0, 0, "color push rgb 1 0 0", 20});
     m.doc.plain(PlainCommand::FontDef);
     m.chr('b', 720896, 99999);
     m.cmd(In::Move);

@@ -12,8 +12,9 @@
 
 #include "support/bytes.h"
 #include "support/dvitype.h"
+#include "support/morvex_run.h"
 #include "support/process.h"
-#include "svg/conv.h"
+#include "text/conv.h"
 
 namespace morvex {
 namespace {
@@ -21,9 +22,7 @@ namespace {
 using testing::runProcess;
 using testing::TempDir;
 
-const std::string kBinary = MORVEX_BINARY;
 const std::string kDviDir = MORVEX_TEST_DVI_DIR;
-const std::string kConfigDir = MORVEX_TEST_CONFIG_DIR;
 
 struct SvgRun {
     double x = 0, y = 0;
@@ -166,7 +165,7 @@ TEST_P(TextPages, RunsStandWhereDvitypeSetsTheirFirstCharacter) {
     const std::string dvi = kDviDir + "/" + c.file + ".dvi";
     TempDir dir;
     ASSERT_FALSE(dir.path.empty());
-    auto r = runProcess({kBinary, "-c", kConfigDir, "-p", std::to_string(c.page), dvi}, dir.path);
+    auto r = testing::runMorvex(dir.path, {"-p", std::to_string(c.page), dvi});
     assertDocumentWritten(r, dir);
 
     auto lint = runProcess({"xmllint", "--noent", "--noout", dir.file("out.svg")}, dir.path);
@@ -217,7 +216,7 @@ INSTANTIATE_TEST_SUITE_P(RealPages, TextPages,
 TEST(TextPagesDetail, EmptyPageLongLineAndCodesWithoutText) {
     const std::string dvi = kDviDir + "/textruns.dvi";
     TempDir dir;
-    auto r = runProcess({kBinary, "-c", kConfigDir, "-p", "1", dvi}, dir.path);
+    auto r = testing::runMorvex(dir.path, {"-p", "1", dvi});
     assertDocumentWritten(r, dir);
     const std::string svg = testing::readFile(dir.file("out.svg"));
     EXPECT_NE(svg.find("\n<text id=\"page1\">\n</text>\n<text id=\"page1\">"), std::string::npos);
