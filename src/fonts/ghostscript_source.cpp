@@ -1,5 +1,6 @@
 #include "fonts/ghostscript_source.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "base/file_handle.h"
@@ -80,8 +81,8 @@ int GhostscriptSource::make(GlyphReport& report) {
 }
 
 GhostscriptBatch::GhostscriptBatch(const ConfigFiles& config, const GhostscriptLimits& limits,
-                                   const std::string& workDir)
-    : config(config), limits(limits), workDir(workDir) {}
+                                   const std::string& workDir, int parts)
+    : config(config), limits(limits), workDir(workDir), parts(parts < 1 ? 1 : parts) {}
 
 void GhostscriptBatch::add(const GlyphRequest& request, std::FILE*) { requests.push_back(request); }
 
@@ -92,24 +93,37 @@ int GhostscriptBatch::make(GlyphReport& report) {
         report.say("\nCan not create a private directory for the generated SVG fonts.\n");
         return 0;
     }
-    const std::string jobsPath = jobs.path + "/jobs.ps";
-    std::vector<std::string> reads, names;
-    for (const GlyphRequest& r : requests) {
-        reads.push_back(r.files.type1Path);
-        if (!r.files.encVectorPath.empty()) reads.push_back(r.files.encVectorPath);
-        names.push_back(r.name);
+    // Parts of consecutive requests, so that the parts reported in order
+    // report the requests in order.
+    const size_t count = std::min(static_cast<size_t>(parts), requests.size());
+    std::vector<RunSpec> runs;
+    std::vector<size_t> firstOf;
+    for (size_t p = 0; p < count; ++p) {
+        const size_t first = p * requests.size() / count, end = (p + 1) * requests.size() / count;
+        const std::vector<GlyphRequest> part(requests.begin() + static_cast<long>(first),
+                                             requests.begin() + static_cast<long>(end));
+        const std::string jobsPath = jobs.path + "/jobs" + std::to_string(p) + ".ps";
+        std::vector<std::string> reads, names;
+        for (const GlyphRequest& r : part) {
+            reads.push_back(r.files.type1Path);
+            if (!r.files.encVectorPath.empty()) reads.push_back(r.files.encVectorPath);
+            names.push_back(r.name);
+        }
+        if (!writeWholeFile(jobsPath, jobList(part))) {
+            report.say("\nCan not write the list of fonts for Ghostscript.\n");
+            return 0;
+        }
+        const GsCommand command = batchCommand(jobsPath, reads, names, config);
+        report.trace("\n" + command.line);
+        runs.push_back(ghostscriptRun(command, workDir, limits.timeLimit));
+        firstOf.push_back(first);
     }
-    if (!writeWholeFile(jobsPath, jobList(requests))) {
-        report.say("\nCan not write the list of fonts for Ghostscript.\n");
-        return 0;
-    }
-    const GsCommand command = batchCommand(jobsPath, reads, names, config);
-    report.trace("\n" + command.line);
+    firstOf.push_back(requests.size());
     report.allLookups();
-    return runAll({ghostscriptRun(command, workDir, limits.timeLimit)}, 1, [&](size_t, const RunOutcome& outcome) {
+    return runAll(runs, limits.parallel, [&](size_t p, const RunOutcome& outcome) {
         report.say(outcome.out);
         report.sayError(outcome.err);
-        for (size_t r = 0; r < requests.size(); ++r) {
+        for (size_t r = firstOf[p]; r < firstOf[p + 1]; ++r) {
             std::optional<GeneratedFont> font = takeGeneratedFont(workDir, requests[r]);
             if (font) {
                 report.made(r, std::move(*font));

@@ -35,10 +35,13 @@ private:
 };
 
 // One Ghostscript run for every font, from a job list: the fonts met for
-// the first time in a cached run, every code of each.
+// the first time in a cached run, every code of each; or the fonts of all
+// the pages of a run, split into parts that run side by side (a start of
+// Ghostscript costs more than the glyphs of a font).
 class GhostscriptBatch final : public GlyphSource {
 public:
-    GhostscriptBatch(const ConfigFiles& config, const GhostscriptLimits& limits, const std::string& workDir);
+    GhostscriptBatch(const ConfigFiles& config, const GhostscriptLimits& limits, const std::string& workDir,
+                     int parts = 1);
 
     void add(const GlyphRequest& request, std::FILE* log) override;
     int make(GlyphReport& report) override;
@@ -47,6 +50,7 @@ private:
     const ConfigFiles config;
     const GhostscriptLimits limits;
     const std::string workDir;
+    const int parts;
     std::vector<GlyphRequest> requests;
 };
 

@@ -141,13 +141,16 @@ Result pageGlyphs(const GlyphSettings& settings, const std::vector<FontUse>& fon
     const GhostscriptLimits limits{settings.parallel, settings.timeLimit};
     GhostscriptSource perFont(config, limits, work.path);
     GhostscriptBatch batch(config, limits, work.path);
+    GhostscriptBatch parts(config, limits, work.path, settings.parallel);
     std::optional<GlyphCache> cache;
     std::optional<CachedGlyphs> cached;
     if (settings.cache) {
         cache.emplace(settings.cacheDir, out);
         cached.emplace(*cache, batch, programStamp(config.psPath, config.encPath));
     }
-    GlyphSource& source = cached ? static_cast<GlyphSource&>(*cached) : perFont;
+    GlyphSource& source = cached ? static_cast<GlyphSource&>(*cached)
+                          : settings.batch ? static_cast<GlyphSource&>(parts)
+                                           : perFont;
 
     FontMessages messages(out);
     const FontPlan plan = planFonts(fonts, map.get(), source, messages, log);

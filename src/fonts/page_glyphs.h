@@ -19,6 +19,9 @@ struct GlyphSettings {
     std::string encodingName = "TeXUTF8Encoding";
     int parallel = 1;    // Ghostscript runs at once
     int timeLimit = 60;  // seconds per run
+    // All the fonts in as many Ghostscript runs as run at once, rather than
+    // one run per font.
+    bool batch = false;
     // The glyph cache: off, or on with its directory (none: the default).
     bool cache = false;
     std::optional<std::string> cacheDir;

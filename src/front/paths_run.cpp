@@ -118,7 +118,10 @@ Result PathsRun::gather(const PageChoice& choice, PageGathering& gathering) {
 Result PathsRun::extract(std::map<std::string, GeneratedFont>& glyphs) {
     InterruptGuard guard;
     const std::vector<FontUse> used = registry.uses();
-    Result r = pageGlyphs(glyphSettings(settings), used, glyphs, log.get(), out);
+    // All the pages' fonts at once: a few Ghostscript runs side by side.
+    GlyphSettings fonts = glyphSettings(settings);
+    fonts.batch = true;
+    Result r = pageGlyphs(fonts, used, glyphs, log.get(), out);
     if (int sig = interruptSignal(); sig != 0) {
         // The runs are ended and the private directory is gone; the
         // process ends as the signal would have ended it.
