@@ -38,6 +38,12 @@ std::string failedMessage(const std::string& name, const std::string& why) {
     return "\nGhostscript failed on font " + name + " (" + why + ").\n";
 }
 
+// The glyph program says so when it cannot write a font's file: the
+// private directory's file system is full or cannot be written.
+void noteWriteFailure(const RunOutcome& outcome, const std::string& workDir, GlyphReport& report) {
+    if (outcome.out.find(": cannot write ") != std::string::npos) report.cannotWrite(workDir);
+}
+
 }  // namespace
 
 GhostscriptSource::GhostscriptSource(const ConfigFiles& config, const GhostscriptLimits& limits,
@@ -60,6 +66,7 @@ int GhostscriptSource::make(GlyphReport& report) {
         report.lookupsThrough(r);
         report.say(outcome.out);
         report.sayError(outcome.err);
+        noteWriteFailure(outcome, workDir, report);
         std::optional<GeneratedFont> font;
         if (outcome.succeeded())
             font = takeGeneratedFont(workDir, request);
@@ -90,7 +97,7 @@ int GhostscriptBatch::make(GlyphReport& report) {
     if (requests.empty()) return 0;
     WorkDir jobs;
     if (!jobs.create()) {
-        report.say("\nCan not create a private directory for the generated SVG fonts.\n");
+        report.cannotWrite(jobs.error);
         return 0;
     }
     // Parts of consecutive requests, so that the parts reported in order
@@ -110,7 +117,7 @@ int GhostscriptBatch::make(GlyphReport& report) {
             names.push_back(r.name);
         }
         if (!writeWholeFile(jobsPath, jobList(part))) {
-            report.say("\nCan not write the list of fonts for Ghostscript.\n");
+            report.cannotWrite(jobsPath);
             return 0;
         }
         const GsCommand command = batchCommand(jobsPath, reads, names, config);
@@ -123,6 +130,7 @@ int GhostscriptBatch::make(GlyphReport& report) {
     return runAll(runs, limits.parallel, [&](size_t p, const RunOutcome& outcome) {
         report.say(outcome.out);
         report.sayError(outcome.err);
+        noteWriteFailure(outcome, workDir, report);
         for (size_t r = firstOf[p]; r < firstOf[p + 1]; ++r) {
             std::optional<GeneratedFont> font = takeGeneratedFont(workDir, requests[r]);
             if (font) {

@@ -35,6 +35,7 @@ enum GlyphsResult : int {
     kGlyphsNotInMap = 3,     // a font has no line in the map
     kGlyphsNoFontsFile = 4,  // the fonts file cannot be opened or written
     kGlyphsMissing = 5,      // a font's glyphs could not be made
+    kGlyphsNoTemporarySpace = 6,  // the private directory for the glyphs cannot be made or written
 };
 
 // The glyphs, by font name, of the fonts (ascending by number) that the
