@@ -30,7 +30,8 @@ void printUsage(std::FILE* out) { std::fprintf(out, kUsage, kDefaultConfigDir); 
 void printVersion(std::FILE* out) {
     std::fprintf(out, "MORVEX version %s\n", kMorvexVersion);
     // The usage text lists the options of old; these two lines name the rest.
-    std::fprintf(out, "Converts one page of a TeX DVI file to SVG: text with SVG fonts, or with --paths glyphs as paths.\n");
+    std::fprintf(out, "Converts pages of a TeX DVI file to SVG: text with SVG fonts, or with --paths glyphs as paths, "
+                      "--pages=LIST and --bbox=page|min|paper|preview.\n");
     std::fprintf(out, "Also --cache[=DIR] keeps glyphs between runs, --gs-time-limit=SECONDS bounds Ghostscript.\n");
 }
 
