@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "support/bytes.h"
+#include "support/invisible_text.h"
 #include "support/morvex_run.h"
 #include "support/process.h"
 #include "support/render.h"
@@ -449,30 +450,6 @@ TEST_F(PathsPagesTest, TheColouredWordsAreInColour) {
             if (chroma > 60 && !covered[y][x]) ++elsewhere;
         }
     EXPECT_LT(elsewhere, 20);
-}
-
-// The text of the text elements: tags dropped, entities undone.
-std::string invisibleText(const std::string& svg) {
-    // Found by plain search: a regular expression over a page's text
-    // recurses once per character in libstdc++ and can run out of stack.
-    std::string text;
-    for (size_t at = svg.find("<text "); at != std::string::npos; at = svg.find("<text ", at)) {
-        const size_t end = svg.find("</text>", at);
-        if (end == std::string::npos) break;
-        bool inTag = false;
-        for (size_t i = at; i < end; ++i) {
-            if (svg[i] == '<') inTag = true;
-            if (!inTag) text += svg[i];
-            if (svg[i] == '>') inTag = false;
-        }
-        text += " ";
-        at = end;
-    }
-    for (const auto& [from, to] :
-         std::vector<std::pair<std::string, std::string>>{{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}})
-        for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-            text.replace(at, from.size(), to);
-    return text;
 }
 
 // Whether the words stand in the text in this order, each as a whole word.
