@@ -25,7 +25,8 @@ constexpr const char* kWords =
     "The office staff were efficient and affluent; a fjord, a shuffle.\n"
     "``Quotes'' and `single', dashes -- and --- and a-b. Stra\\ss e, \\ae on.\n";
 constexpr const char* kMath =
-    "\\alpha+\\beta=\\Gamma\\Delta\\Omega\\mu\\phi\\varphi\\le\\infty\\in\\to-\\sum_k\\int\\bigl(x\\bigr)\\Bigl[y\\Bigr]";
+    "\\alpha+\\beta=\\Gamma\\Delta\\Omega\\mu\\phi\\varphi\\le\\infty\\in\\to-\\sum_k\\int"
+    "\\bigl(x\\bigr)\\Bigl[y\\Bigr]";
 // What LaTeX adds: a mark that parts a ligature, accents, \L, \SS.
 constexpr const char* kLatexWords =
     "shelf\\textcompwordmark ful. Caf\\'e, na\\\"\\i ve, G\\\"odel, {\\L}\\'od\\'z, STRA\\SS E.\n";
@@ -48,8 +49,9 @@ struct WordsDocument {
 // delimiters and operators as their symbols).
 const std::vector<std::string> kEverywhere = {
     "office", "efficient", "affluent", "fjord", "shuffle", "\u201CQuotes\u201D", "\u2018single\u2019",
-    " \u2013 ", " \u2014 ", "a-b", "Stra\u00DFe", "\u00E6on", "\u03B1", "\u03B2", "\u0393\u0394\u03A9\u03BC\u03D5\u03C6",
-    "\u2264", "\u221E", "\u2208", "\u2192", "\u2212", "\u2211", "\u222B", "(", ")", "[", "]"};
+    " \u2013 ", " \u2014 ", "a-b", "Stra\u00DFe", "\u00E6on", "\u03B1", "\u03B2",
+    "\u0393\u0394\u03A9\u03BC\u03D5\u03C6", "\u2264", "\u221E", "\u2208", "\u2192", "\u2212", "\u2211", "\u222B",
+    "(", ")", "[", "]"};
 // LaTeX's: the mark gives nothing; \SS is two letters.
 const std::vector<std::string> kLatexFound = {"shelfful", "STRASSE"};
 // T1's accented letters are letters of their own (OT1 sets the accent
