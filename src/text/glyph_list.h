@@ -34,8 +34,9 @@ public:
     void addPdftexList(std::string_view text);
     // Adds the "NAME;XXXX[ XXXX...][,XXXX...]" lines of glyphlist.txt's form
     // for the names the list lacks; of the alternatives after commas the
-    // first one that is text is taken. Comments, blank lines and lines that
-    // do not fit are skipped.
+    // first one that is text is taken, also in place of characters the list
+    // gives that are none of them. Comments, blank lines and lines that do
+    // not fit are skipped.
     void addGlyphList(std::string_view text);
 
     // The characters of a glyph of the font named fontName (its TFM name;
