@@ -22,7 +22,7 @@ namespace {
 // Words with every ligature of the Computer Modern fonts (ffi, fi, ffl, ff,
 // fl) and one without (no fj ligature), at no line's end.
 constexpr const char* kWords =
-    "The office staff were efficient and affluent; a fjord, a shuffle.\n"
+    "The office staff were efficient and affluent; a fjord, a shuffle, five fine flowers.\n"
     "``Quotes'' and `single', dashes -- and --- and a-b. Stra\\ss e, \\ae on.\n";
 constexpr const char* kMath =
     "\\alpha+\\beta=\\Gamma\\Delta\\Omega\\mu\\phi\\varphi\\le\\infty\\in\\to-\\sum_k\\int"
@@ -48,8 +48,8 @@ struct WordsDocument {
 // mathematics (cmmi's straight \phi and loopy \varphi; cmex's sized
 // delimiters and operators as their symbols).
 const std::vector<std::string> kEverywhere = {
-    "office", "efficient", "affluent", "fjord", "shuffle", "\u201CQuotes\u201D", "\u2018single\u2019",
-    " \u2013 ", " \u2014 ", "a-b", "Stra\u00DFe", "\u00E6on", "\u03B1", "\u03B2",
+    "office", "efficient", "affluent", "fjord", "shuffle", "five fine flowers", "\u201CQuotes\u201D",
+    "\u2018single\u2019", " \u2013 ", " \u2014 ", "a-b", "Stra\u00DFe", "\u00E6on", "\u03B1", "\u03B2",
     "\u0393\u0394\u03A9\u03BC\u03D5\u03C6", "\u2264", "\u221E", "\u2208", "\u2192", "\u2212", "\u2211", "\u222B",
     "(", ")", "[", "]"};
 // LaTeX's: the mark gives nothing; \SS is two letters.
