@@ -85,20 +85,24 @@ std::string emScale(double unitsPerEm) {
     return std::string(" transform=\"scale(") + buf + " -" + buf + ")\"";
 }
 
-void fill(GlyphDef& g, const GlyphRecord* outline, const GlyphList* names, unsigned char code) {
-    std::u32string chars;
+// A glyph's definition and text; fontName is the font's TeX name, which
+// some lists key glyphs by.
+void fill(GlyphDef& g, const GlyphRecord* outline, const GlyphList* names, const std::string& fontName,
+          unsigned char code) {
+    std::optional<std::u32string> chars;
     if (outline != nullptr) {
         g.name = outline->name;
         g.drawn = outline->name != ".notdef" && !outline->outline.empty();
-        if (names != nullptr)
-            for (char32_t c : names->characters(outline->name))
-                if (textCharacter(c)) chars += c;
+        if (names != nullptr) chars = names->characters(outline->name, fontName);
     }
     if (g.drawn) {
         g.d = attributeText(outline->outline);
         g.extent = outlineExtent(outline->outline);
     }
-    g.text = chars.empty() ? codeText(code) : escapedText(chars);
+    // A glyph the lists know to carry no text (the compound word mark) has
+    // none; one they do not know, the text of its code.
+    g.text = chars ? escapedText(*chars) : codeText(code);
+    g.filled = true;
 }
 
 }  // namespace
@@ -120,7 +124,7 @@ GlyphTable::GlyphTable(const FontRegistry& registry, const std::map<std::string,
         for (size_t code = 0; code < 256; ++code) {
             if (!used.codes[code]) continue;
             fill(font.glyphs[code], source != nullptr ? source->glyph(static_cast<int>(code)) : nullptr, names,
-                 static_cast<unsigned char>(code));
+                 used.name, static_cast<unsigned char>(code));
         }
     }
     for (uint32_t i = 0; i < fonts.size(); ++i) nameOrder.push_back(i);
@@ -129,8 +133,8 @@ GlyphTable::GlyphTable(const FontRegistry& registry, const std::map<std::string,
 
 const std::string& GlyphTable::text(uint32_t font, uint8_t code) const {
     if (font >= fonts.size()) return plainText[code];
-    const std::string& t = fonts[font].glyphs[code].text;
-    return t.empty() ? plainText[code] : t;
+    const GlyphDef& g = fonts[font].glyphs[code];
+    return g.filled ? g.text : plainText[code];
 }
 
 void GlyphTable::trace(const FontRegistry& registry, std::FILE* log) const {

@@ -23,6 +23,7 @@ struct GlyphDef {
     std::string d;        // path data, font units, y up, escaped for an attribute
     std::optional<Extent> extent;  // of the outline, font units, y up; none when unknown
     std::string text;     // the characters of the invisible text, escaped
+    bool filled = false;  // the code was among the used ones when the table was made
 };
 
 struct FontGlyphs {
