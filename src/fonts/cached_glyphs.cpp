@@ -70,11 +70,7 @@ int CachedGlyphs::make(GlyphReport& report) {
     const std::function<void(size_t, GeneratedFont)> keep = [&](size_t i, GeneratedFont whole) {
         const Entry& entry = entries[i];
         cache.store(entry.key, generatedFontText(whole));
-        GeneratedFont part = fontForCodes(whole, entry.request.codes);
-        if (!entry.request.files.encVectorPath.empty())
-            if (std::optional<EncodingVector> names = readEncodingVector(entry.request.files.encVectorPath))
-                report.trace(notdefTrace(part, *names));
-        report.made(i, std::move(part));
+        report.made(i, fontForCodes(whole, entry.request.codes));
     };
     MissReport missReport(report, entryOfMiss, keep);
     return misses.make(missReport);
