@@ -31,10 +31,17 @@ struct DirCloser {
 
 // Makes dir and the directories above it that are missing, each private.
 bool makeDirectories(const std::string& dir) {
+    if (dir == "/") return true;
     for (size_t at = 1; at <= dir.size(); ++at) {
         if (at != dir.size() && dir[at] != '/') continue;
         const std::string part = dir.substr(0, at);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (mkdir(part.c_str(), 0700) == 0) continue;
+        struct stat st;
+        if (errno != EEXIST) return false;
+        if (stat(part.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            errno = ENOTDIR;
+            return false;
+        }
     }
     return true;
 }
@@ -54,12 +61,17 @@ bool stickyForUs(const struct stat& st) {
 
 std::string errnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
-// Opens dir's last part below its parent, checking both; why says what
-// refused it.
+// Opens dir (absolute, not "/") below its parent, checking both and making
+// it, private, when it is missing; why says what refused it. Nothing is
+// made in a parent that is refused.
 Descriptor openChecked(const std::string& dir, std::string& why) {
     const size_t slash = dir.rfind('/');
     const std::string parentPath = slash == 0 ? "/" : dir.substr(0, slash);
     const std::string base = dir.substr(slash + 1);
+    if (!makeDirectories(parentPath)) {
+        why = errnoText("can not make it");
+        return Descriptor();
+    }
     Descriptor parent(::open(parentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct stat st;
     if (!parent || fstat(parent.get(), &st) != 0) {
@@ -68,6 +80,10 @@ Descriptor openChecked(const std::string& dir, std::string& why) {
     }
     if (othersMayWrite(st) && !stickyForUs(st)) {
         why = "others may write into the directory above it, which is not sticky";
+        return Descriptor();
+    }
+    if (mkdirat(parent.get(), base.c_str(), 0700) != 0 && errno != EEXIST) {
+        why = errnoText("can not make it");
         return Descriptor();
     }
     Descriptor fd(openat(parent.get(), base.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -129,10 +145,6 @@ std::optional<CacheDirectory> CacheDirectory::open(const std::string& path, std:
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     if (dir.empty() || dir == "/") {
         why = "the directory has no name";
-        return std::nullopt;
-    }
-    if (!makeDirectories(dir)) {
-        why = errnoText("can not make it");
         return std::nullopt;
     }
     Descriptor fd = openChecked(dir, why);
