@@ -75,6 +75,13 @@ void reportRun(const GlyphRequest& request, size_t index, const RunOutcome& outc
     report.made(index, std::move(*font));
 }
 
+// Whether a batch's output holds the line with which the glyph program
+// reports that a font of its failed ("tarnevik.ps: NAME: why").
+bool failedItself(const std::string& out, const std::string& name) {
+    const std::string line = "tarnevik.ps: " + name + ": ";
+    return out.compare(0, line.size(), line) == 0 || out.find("\n" + line) != std::string::npos;
+}
+
 // What the runs of some of a batch's requests report, as those requests'.
 class SubsetReport final : public GlyphReport {
 public:
@@ -180,7 +187,7 @@ int GhostscriptBatch::make(GlyphReport& report) {
     }
     const GsCommand command = batchCommand(kJobList, reads, names, *given);
     report.trace("\n" + command.line);
-    std::vector<size_t> missing;
+    std::vector<size_t> failed, cut;  // fonts that failed themselves, fonts the run's end took with it
     std::string failure;
     const int sig = runAll({ghostscriptRun(command, workDir, limits)}, 1, [&](size_t, const RunOutcome& outcome) {
         report.say(outcome.out);
@@ -189,21 +196,26 @@ int GhostscriptBatch::make(GlyphReport& report) {
         for (size_t j = 0; j < jobs.size(); ++j) {
             if (std::optional<GeneratedFont> font = takeGeneratedFont(workDir, jobs[j]))
                 report.made(requestOf[j], std::move(*font));
+            else if (failure.empty() || failedItself(outcome.out, jobs[j].name))
+                failed.push_back(requestOf[j]);
             else
-                missing.push_back(requestOf[j]);
+                cut.push_back(requestOf[j]);
         }
     });
     if (sig != 0) return sig;
-    // One font that loops or eats its memory ends the whole run: each font
-    // it did not write is made alone, so that only the bad one fails.
-    if (!failure.empty() && jobs.size() > 1 && !missing.empty()) {
-        report.trace("\nthe run of several fonts failed (" + failure + "); each font it did not write runs alone\n");
-        return makeAlone(missing, report);
-    }
-    for (size_t r : missing) {
+    for (size_t r : failed) {
         report.say(failedMessage(requests[r].name, failure.empty() ? "no glyphs written" : failure));
         report.failed(r);
     }
+    if (cut.empty()) return 0;
+    // One font that loops or crashes Ghostscript ends the whole run: each
+    // font it did not reach is made alone, so that only the bad one fails.
+    if (jobs.size() > 1) {
+        report.trace("\nthe run of several fonts failed (" + failure + "); each font it did not write runs alone\n");
+        return makeAlone(cut, report);
+    }
+    report.say(failedMessage(requests[cut[0]].name, failure));
+    report.failed(cut[0]);
     return 0;
 }
 
