@@ -100,6 +100,38 @@ private:
     const std::vector<size_t>& requestOf;
 };
 
+// The requests of a batch as its job list gives them to Ghostscript; those
+// whose files no permit can name are reported failed.
+struct BatchJobs {
+    std::optional<ConfigFiles> config;  // as Ghostscript is given it
+    std::vector<GlyphRequest> jobs;     // the requests with their files as Ghostscript is given them
+    std::vector<size_t> requestOf;
+    std::vector<std::string> reads, names;
+};
+
+BatchJobs batchJobs(const std::vector<GlyphRequest>& requests, const ConfigFiles& config, GhostscriptInputs& inputs,
+                    GlyphReport& report) {
+    BatchJobs b;
+    std::string failedPath, why;
+    b.config = inputs.config(config, failedPath, why);
+    for (size_t r = 0; r < requests.size(); ++r) {
+        std::optional<FontFiles> files = b.config ? inputs.files(requests[r].files, failedPath, why) : std::nullopt;
+        if (!files || !permittableRelative(requests[r].name)) {
+            report.say(inputRefusedMessage(requests[r].name, files ? requests[r].name : failedPath,
+                                           files ? "a name no permit can give" : why));
+            report.failed(r);
+            continue;
+        }
+        b.jobs.push_back(requests[r]);
+        b.jobs.back().files = *files;
+        b.requestOf.push_back(r);
+        b.reads.push_back(files->type1Path);
+        if (!files->encVectorPath.empty()) b.reads.push_back(files->encVectorPath);
+        b.names.push_back(requests[r].name);
+    }
+    return b;
+}
+
 }  // namespace
 
 GhostscriptSource::GhostscriptSource(const ConfigFiles& config, const GhostscriptLimits& limits,
@@ -158,26 +190,9 @@ void GhostscriptBatch::add(const GlyphRequest& request, std::FILE*) { requests.p
 int GhostscriptBatch::make(GlyphReport& report) {
     if (requests.empty()) return 0;
     report.allLookups();
-    std::string failedPath, why;
-    const std::optional<ConfigFiles> given = inputs.config(config, failedPath, why);
-    std::vector<GlyphRequest> jobs;  // the requests with their files as Ghostscript is given them
-    std::vector<size_t> requestOf;
-    std::vector<std::string> reads, names;
-    for (size_t r = 0; r < requests.size(); ++r) {
-        std::optional<FontFiles> files = given ? inputs.files(requests[r].files, failedPath, why) : std::nullopt;
-        if (!files || !permittableRelative(requests[r].name)) {
-            report.say(inputRefusedMessage(requests[r].name, files ? requests[r].name : failedPath,
-                                           files ? "a name no permit can give" : why));
-            report.failed(r);
-            continue;
-        }
-        jobs.push_back(requests[r]);
-        jobs.back().files = *files;
-        requestOf.push_back(r);
-        reads.push_back(files->type1Path);
-        if (!files->encVectorPath.empty()) reads.push_back(files->encVectorPath);
-        names.push_back(requests[r].name);
-    }
+    const BatchJobs b = batchJobs(requests, config, inputs, report);
+    const std::vector<GlyphRequest>& jobs = b.jobs;
+    const std::vector<size_t>& requestOf = b.requestOf;
     if (jobs.empty()) return 0;
     if ((mkdir((workDir + "/in").c_str(), 0700) != 0 && errno != EEXIST) ||
         !writeWholeFile(workDir + "/" + kJobList, jobList(jobs))) {
@@ -185,7 +200,7 @@ int GhostscriptBatch::make(GlyphReport& report) {
         for (size_t r : requestOf) report.failed(r);
         return 0;
     }
-    const GsCommand command = batchCommand(kJobList, reads, names, *given);
+    const GsCommand command = batchCommand(kJobList, b.reads, b.names, *b.config);
     report.trace("\n" + command.line);
     std::vector<size_t> failed, cut;  // fonts that failed themselves, fonts the run's end took with it
     std::string failure;
