@@ -72,7 +72,9 @@ inline std::string onePage(const Bytes& cmds, const std::vector<std::pair<uint32
 }
 
 // cmr10 as font 0 on the page and in the postamble, with "Hi" set.
-inline std::string hiPage() { return onePage(DviWriter().fntdef(0, "cmr10").b.u1(171).u1('H').u1('i'), {{0, "cmr10"}}); }
+inline std::string hiPage() {
+    return onePage(DviWriter().fntdef(0, "cmr10").b.u1(171).u1('H').u1('i'), {{0, "cmr10"}});
+}
 
 // A stand-in for Ghostscript on PATH that notes what it was given (its
 // arguments, the GS_ variables of its environment, its open descriptors,

@@ -24,7 +24,8 @@ inline std::string lackingEncoding() {
     std::string text = "/MvxEnc [\n";
     for (int c = 0; c < 256; ++c) {
         const bool letter = (c >= 'a' && c <= 'z') || (c >= 'C' && c <= 'Z');
-        text += c == 'A' ? "/Euro\n" : c == 'B' ? "/bullet\n" : letter ? "/" + std::string(1, char(c)) + "\n" : "/.notdef\n";
+        const std::string name = letter ? std::string(1, static_cast<char>(c)) : ".notdef";
+        text += c == 'A' ? "/Euro\n" : c == 'B' ? "/bullet\n" : "/" + name + "\n";
     }
     return text + "] def\n";
 }
@@ -35,7 +36,8 @@ struct HostileFonts {
 
     HostileFonts() : config(readFile(kBuildConfigDir + "/morvex.map") + mapLines()) {
         const std::string metrics = readFile(kpsewhich("cmr10.tfm"));
-        for (const char* name : {"mvxloop", "mvxhungry", "mvxnotdef"}) writeFile(fonts.file(name + std::string(".tfm")), metrics);
+        for (const std::string name : {"mvxloop", "mvxhungry", "mvxnotdef"})
+            writeFile(fonts.file(name + ".tfm"), metrics);
         writeFile(fonts.file("mvxloop.pfb"), "%!PS-AdobeFont-1.0: MvxLoop\n{ } loop\n");
         writeFile(fonts.file("mvxhungry.pfb"),
                   "%!PS-AdobeFont-1.0: MvxHungry\n/a null def { /a [ a 1000000 array ] def } loop\n");

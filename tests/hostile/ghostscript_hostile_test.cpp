@@ -37,8 +37,8 @@ TEST(HostileGhostscript, AConfigurationDirectoryOfAnyName) {
     ASSERT_EQ(plain.r.exitCode, 0) << plain.r.out;
     for (const std::string name : {"cfg:a", "cfg*", "a:b*c?d\\e f", "x:", ":"}) {
         NamedConfig config(name);
-        for (const std::vector<std::string>& mode :
-             {std::vector<std::string>{}, std::vector<std::string>{"--paths"}, std::vector<std::string>{"--cache=CACHE"}}) {
+        using Words = std::vector<std::string>;
+        for (const Words& mode : {Words{}, Words{"--paths"}, Words{"--cache=CACHE"}}) {
             const std::string what = name + " " + (mode.empty() ? "" : mode[0]);
             SCOPED_TRACE(what);
             CheckedRun run(dvi);

@@ -107,11 +107,15 @@ TEST(HostileCache, PlantedMarkupNeverReachesTheOutputs) {
         {"an element after a glyph", glyphH([](std::string l) { return l + "<script>alert(1)</script>"; })},
         {"a quote that closes the attribute",
          glyphH([](std::string l) { return replaced(l, "unicode=\"H\"", "unicode=\"H\" onload=\"alert(1)\""); })},
-        {"the end of a CDATA section in an outline", glyphH([](std::string l) { return replaced(l, " d=\"", " d=\"]]>"); })},
-        {"a control byte in the text", glyphH([](std::string l) { return replaced(l, "unicode=\"H", "unicode=\"H\x01"); })},
+        {"the end of a CDATA section in an outline",
+         glyphH([](std::string l) { return replaced(l, " d=\"", " d=\"]]>"); })},
+        {"a control byte in the text",
+         glyphH([](std::string l) { return replaced(l, "unicode=\"H", "unicode=\"H\x01"); })},
         {"an element between two glyphs", glyphH([](std::string l) { return l + "\n<script>alert(1)</script>"; })},
-        {"a character reference", glyphH([](std::string l) { return replaced(l, "unicode=\"H", "unicode=\"&#60;script"); })},
-        {"another font's name", [](std::string body) { return replaced(body, "<font id=\"cmr10\"", "<font id=\"alert\""); }},
+        {"a character reference",
+         glyphH([](std::string l) { return replaced(l, "unicode=\"H", "unicode=\"&#60;script"); })},
+        {"another font's name",
+         [](std::string body) { return replaced(body, "<font id=\"cmr10\"", "<font id=\"alert\""); }},
     };
     for (const Case& c : cases) {
         for (const std::vector<std::string>& mode : {std::vector<std::string>{}, std::vector<std::string>{"--paths"}}) {
@@ -163,7 +167,9 @@ TEST(HostileCache, WhatStandsAtAnEntrysNameIsNotRead) {
         bool asRoot;  // needs root to give the file away
     };
     const Case cases[] = {
-        {"a named pipe", [](const std::string& e, const std::string&, const TempDir&) { ASSERT_EQ(mkfifo(e.c_str(), 0600), 0); }, false},
+        {"a named pipe",
+         [](const std::string& e, const std::string&, const TempDir&) { ASSERT_EQ(mkfifo(e.c_str(), 0600), 0); },
+         false},
         {"a link to a whole entry",
          [](const std::string& e, const std::string& clean, const TempDir& d) {
              writeFile(d.file("entry"), clean);
@@ -246,9 +252,10 @@ TEST(HostileCache, TheCacheDirectoryAndItsParent) {
         };
     };
     const uid_t me = geteuid();
+    const std::string kNotSticky = "others may write into the directory above it, which is not sticky";
     const Case cases[] = {
-        {"a parent others may write into", parent(0777, me), "others may write into the directory above it, which is not sticky", false},
-        {"a parent its group may write into", parent(0770, me), "others may write into the directory above it, which is not sticky", false},
+        {"a parent others may write into", parent(0777, me), kNotSticky, false},
+        {"a parent its group may write into", parent(0770, me), kNotSticky, false},
         {"a sticky parent others may write into", parent(01777, me), "", false},
         {"a private parent", parent(0700, me), "", false},
         {"a cache others may write into", cache(0777, me), "others may write into it", false},
@@ -259,8 +266,8 @@ TEST(HostileCache, TheCacheDirectoryAndItsParent) {
              ASSERT_EQ(symlink(d.file("real").c_str(), d.file("parent/cache").c_str()), 0);
          },
          "it is a symbolic link; name the directory it points to", false},
-        {"a parent of another user's", parent(0755, kStranger), "others may write into the directory above it, which is not sticky", true},
-        {"another user's sticky parent", parent(01777, kStranger), "others may write into the directory above it, which is not sticky", true},
+        {"a parent of another user's", parent(0755, kStranger), kNotSticky, true},
+        {"another user's sticky parent", parent(01777, kStranger), kNotSticky, true},
         {"another user's cache", cache(0700, kStranger), "it belongs to another user", true},
     };
     for (const Case& c : cases) {
@@ -339,7 +346,8 @@ TEST(HostileCache, OneBadFontFailsAloneAndTheGoodOnesAreKept) {
         const std::string log = run.file("out.log");
         for (const char* good : {"cmr10", "cmbx10"}) {
             const std::regex kept(std::string("cache: glyphs of ") + good + " from ([0-9a-f]{16}\\.glyphs)\n");
-            const std::regex made(std::string("cache: glyphs of ") + good + " from Ghostscript, kept as ([0-9a-f]{16}\\.glyphs)\n");
+            const std::regex made(std::string("cache: glyphs of ") + good +
+                                  " from Ghostscript, kept as ([0-9a-f]{16}\\.glyphs)\n");
             std::smatch m;
             EXPECT_TRUE(std::regex_search(log, m, std::string(pass) == "cold" ? made : kept)) << good << "\n" << log;
             if (!m.empty()) {
