@@ -11,12 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "fonts/ghostscript_source.h"
 #include "support/bytes.h"
 #include "support/process.h"
 
 namespace morvex {
 namespace {
 
+using testing::OutCapture;
 using testing::readFile;
 using testing::runProcess;
 using testing::TempDir;
@@ -86,6 +88,55 @@ TEST(GhostscriptInputs, GhostscriptReadsOnlyThePermittedFile) {
     EXPECT_EQ(reads(files.file("a:b/wanted")), "denied");
     EXPECT_EQ(reads(files.file("a:b/beside")), "denied");
     EXPECT_EQ(reads(files.file("a")), "denied");
+}
+
+struct Recorded final : GlyphReport {
+    std::vector<std::string> said;
+    std::vector<size_t> failures;
+    void lookupsThrough(size_t request) override { said.push_back("lookups " + std::to_string(request)); }
+    void allLookups() override { said.push_back("all lookups"); }
+    void say(std::string_view text) override {
+        if (!text.empty()) said.push_back(std::string(text));
+    }
+    void sayError(std::string_view) override {}
+    void trace(std::string_view) override {}
+    void made(size_t, GeneratedFont) override {}
+    void failed(size_t request) override { failures.push_back(request); }
+};
+
+// A font whose files can not be given is reported in its turn among the
+// fonts that run: its lookup messages first, then why.
+TEST(GhostscriptInputs, AFontWhoseFilesCanNotBeGivenFailsInItsTurn) {
+    const ConfigFiles config{"/cfg/tarnevik.ps", "/cfg/tarnevik.enc", "TeXUTF8Encoding"};
+    // The private directory is missing: no link can be made there, and
+    // Ghostscript can not start in it.
+    GhostscriptSource source(config, GhostscriptLimits{2, 5, 0}, "/nonexistent/morvex-work");
+    OutCapture log;
+    const auto request = [](const std::string& name, const std::string& type1) {
+        GlyphRequest r;
+        r.name = name;
+        r.entry.fntDvi = name;
+        r.files.type1Path = type1;
+        r.codes.set(65);
+        return r;
+    };
+    source.add(request("fa", "/t1:x/fa.pfb"), log.f);
+    source.add(request("fb", "/t1/fb.pfb"), log.f);
+    source.add(request("fc", "/t1*/fc.pfb"), log.f);
+    Recorded report;
+    EXPECT_EQ(source.make(report), 0);
+    ASSERT_EQ(report.said.size(), 6u);
+    EXPECT_EQ(report.said[0], "lookups 0");
+    EXPECT_EQ(report.said[1].rfind("\nCan not give Ghostscript the file /t1:x/fa.pfb for font fa (", 0), 0u)
+        << report.said[1];
+    EXPECT_EQ(report.said[2], "lookups 1");
+    EXPECT_EQ(report.said[3], "\nCan not run Ghostscript for font fb: No such file or directory.\n");
+    EXPECT_EQ(report.said[4], "lookups 2");
+    EXPECT_EQ(report.said[5].rfind("\nCan not give Ghostscript the file /t1*/fc.pfb for font fc (", 0), 0u)
+        << report.said[5];
+    EXPECT_EQ(report.failures, (std::vector<size_t>{0, 1, 2}));
+    // Only the font that could run has its command traced.
+    EXPECT_EQ(testing::count(log.str(), "\ngs "), 1u) << log.str();
 }
 
 }  // namespace
