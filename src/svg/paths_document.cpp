@@ -380,12 +380,10 @@ void PathsDocument::writeText(const std::map<std::string, GeneratedFont>* outlin
             if (auto it = outlines->find(fonts[i].name); it != outlines->end()) font = &it->second;
         for (size_t code = 0; code < 256; ++code) {
             if (!fonts[i].codes[code]) continue;
-            std::u32string chars;
+            std::optional<std::u32string> chars;
             const GlyphRecord* glyph = font != nullptr ? font->glyph(static_cast<int>(code)) : nullptr;
-            if (names != nullptr && glyph != nullptr)
-                for (char32_t c : names->characters(glyph->name))
-                    if (textCharacter(c)) chars += c;
-            texts[i][code] = chars.empty() ? codeText(static_cast<unsigned char>(code)) : escapedText(chars);
+            if (names != nullptr && glyph != nullptr) chars = names->characters(glyph->name, fonts[i].name);
+            texts[i][code] = chars ? escapedText(*chars) : codeText(static_cast<unsigned char>(code));
         }
     }
     std::array<std::string, 256> plain;
@@ -411,7 +409,7 @@ void PathsDocument::writeText(const std::map<std::string, GeneratedFont>* outlin
                 index |= static_cast<uint32_t>(static_cast<unsigned char>(pending[at + 1 + i])) << (8 * i);
             const auto code = static_cast<unsigned char>(pending[at + 5]);
             const std::string& text = index < texts.size() ? texts[index][code] : plain[code];
-            std::fputs(text.empty() ? plain[code].c_str() : text.c_str(), svg.get());
+            std::fputs(text.c_str(), svg.get());
             at += kCharRefSize;
         }
         pending.erase(0, at);
