@@ -133,6 +133,7 @@ int run(Document& document, FileHandle dvi, FileHandle log, const Settings& sett
     glyphSettings.configDir = settings.configDir;
     glyphSettings.parallel = processorCount();
     glyphSettings.timeLimit = settings.gsTimeLimit;
+    glyphSettings.memoryLimit = settings.gsMemoryLimit;
     glyphSettings.cache = settings.cache;
     glyphSettings.cacheDir = settings.cacheDir;
     Result fontsResult;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "fonts/page_glyphs.h"
+
 namespace morvex {
 
 // The build sets it (CMake's MORVEX_DEFAULT_CONFIG_DIR), so that
@@ -44,6 +46,7 @@ struct Settings {
     std::vector<std::string> configSearch;
     int32_t selectedPage = 1;
     int gsTimeLimit = 60;  // seconds for one Ghostscript run
+    int gsMemoryLimit = kDefaultGsMemoryLimit;  // MiB of address space for one Ghostscript run
     bool paths = false;    // the self-contained document with glyphs as paths
     bool cache = false;    // glyphs kept between runs
     std::optional<std::string> cacheDir;  // where; none: the user's cache directory
