@@ -94,6 +94,9 @@ int readPreamble(DviFrame& frame, std::FILE* dvi, std::FILE* log, std::FILE* out
     std::fprintf(out, "'%s'\n", printable(comment.c_str()).c_str());
     std::fprintf(log, "\n");
 
+    // A zero unit makes every position and size infinite or zero: such a
+    // preamble is no DVI preamble.
+    if (num == 0 || den == 0) return kDvibaseNoPre;
     frame.ptPerDvi = computePtPerDvi(num, den, mag);
     return kDvibaseOk;
 }

@@ -12,7 +12,7 @@ enum DvibaseResult : int {
     kDvibaseNoPostPost = 12,
     kDvibaseNoPost = 13,
     kDvibaseBadFntDef = 14,
-    kDvibaseNoPre = 15,
+    kDvibaseNoPre = 15,  // no preamble, or one whose num or den is 0
     kDvibaseNoBop = 16,
 };
 

@@ -7,6 +7,16 @@
 
 namespace morvex {
 
+namespace {
+
+// The same font: files joined from several runs, and pages that define a
+// font again, repeat the definition with the same values.
+bool sameFont(const FontDef& a, const FontDef& b) {
+    return a.name == b.name && a.checksum == b.checksum && a.s == b.s && a.d == b.d;
+}
+
+}  // namespace
+
 int dvipagefontdef(FontTable& fonts, TfmState& tfm, bool onSelectedPage, std::FILE* dvi, std::FILE* log,
                    std::FILE* out) {
     FontDef def = readFontDef(dvi, log);
@@ -19,6 +29,12 @@ int dvipagefontdef(FontTable& fonts, TfmState& tfm, bool onSelectedPage, std::FI
     std::fprintf(log, "n:%s", def.name.c_str());
     const std::string name = def.name;
     const int32_t k = def.number;
+    // The codes set before a repeated definition are on the page all the
+    // same: dropping them would lose their glyphs.
+    std::unique_ptr<std::bitset<256>> kept;
+    if (PageFont* old = fonts[static_cast<size_t>(k)].get();
+        old != nullptr && old->used && old->used->any() && sameFont(old->def, def))
+        kept = std::move(old->used);
     entry->def = std::move(def);
     PageFont& placed = *entry;
     fonts[static_cast<size_t>(k)] = std::move(entry);
@@ -32,7 +48,10 @@ int dvipagefontdef(FontTable& fonts, TfmState& tfm, bool onSelectedPage, std::FI
     }
     int r = dvitfmload(tfm, name, k, log, out);
     if (r != 0) return r;
-    if (onSelectedPage) placed.used = std::make_unique<std::bitset<256>>();
+    if (kept)
+        placed.used = std::move(kept);
+    else if (onSelectedPage)
+        placed.used = std::make_unique<std::bitset<256>>();
     return 0;
 }
 

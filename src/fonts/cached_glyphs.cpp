@@ -43,7 +43,10 @@ void CachedGlyphs::add(const GlyphRequest& request, std::FILE* log) {
                          e.extend, program),
                 std::nullopt, 0};
     std::optional<std::string> whole = cache.find(entry.key);
+    // An entry reaches the outputs only as glyph records read from it, and
+    // only when it is the font's own.
     std::optional<GeneratedFont> font = whole ? parseGeneratedFont(*whole, kEveryCode) : std::nullopt;
+    if (font && font->id != request.name) font.reset();
     if (font) {
         entry.found = fontForCodes(*font, request.codes);
         std::fprintf(log, "cache: glyphs of %s from %s\n", request.name.c_str(), entry.key.file.c_str());
@@ -68,11 +71,7 @@ int CachedGlyphs::make(GlyphReport& report) {
     const std::function<void(size_t, GeneratedFont)> keep = [&](size_t i, GeneratedFont whole) {
         const Entry& entry = entries[i];
         cache.store(entry.key, generatedFontText(whole));
-        GeneratedFont part = fontForCodes(whole, entry.request.codes);
-        if (!entry.request.files.encVectorPath.empty())
-            if (std::optional<EncodingVector> names = readEncodingVector(entry.request.files.encVectorPath))
-                report.trace(notdefTrace(part, *names));
-        report.made(i, std::move(part));
+        report.made(i, fontForCodes(whole, entry.request.codes));
     };
     MissReport missReport(report, entryOfMiss, keep);
     return misses.make(missReport);

@@ -1,12 +1,8 @@
 #include "fonts/glyph_cache.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
 #include "base/file_handle.h"
 #include "base/fnv.h"
@@ -42,16 +38,6 @@ std::string contentStamp(const std::string& path) {
     return text ? hex64(fnv1a64(*text)) + "/" + std::to_string(text->size()) : "unreadable";
 }
 
-// Makes dir and the directories above it that are missing, each private.
-bool makeDirectories(const std::string& dir) {
-    for (size_t at = 1; at <= dir.size(); ++at) {
-        if (at != dir.size() && dir[at] != '/') continue;
-        const std::string part = dir.substr(0, at);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 GlyphCache::GlyphCache(const std::optional<std::string>& asked, std::FILE* out) : out(out) {
@@ -66,29 +52,13 @@ GlyphCache::GlyphCache(const std::optional<std::string>& asked, std::FILE* out) 
         return;
     }
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    if (dir.empty()) {
-        giveUp("the directory has no name");
-        return;
-    }
-    if (!makeDirectories(dir)) {
-        giveUp(std::string("can not make it: ") + std::strerror(errno));
-        return;
-    }
-    struct stat st;
-    if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        giveUp("it is not a directory");
-        return;
-    }
-    // Others must not be able to put entries into it.
-    if (st.st_uid != geteuid() || (st.st_mode & 022) != 0) {
-        giveUp("others may write into it");
-        return;
-    }
-    ok = true;
+    std::string why;
+    entries = CacheDirectory::open(dir, why);
+    if (!entries) giveUp(why);
 }
 
 void GlyphCache::giveUp(const std::string& why) {
-    ok = false;
+    entries.reset();
     if (reported) return;
     reported = true;
     std::fprintf(out, "\nThe glyph cache %s is not used (%s); the run goes on without it.\n",
@@ -96,8 +66,8 @@ void GlyphCache::giveUp(const std::string& why) {
 }
 
 std::optional<std::string> GlyphCache::find(const GlyphKey& key) const {
-    if (!ok) return std::nullopt;
-    std::optional<std::string> entry = readWholeFile(dir + "/" + key.file, kMaxEntry);
+    if (!entries) return std::nullopt;
+    std::optional<std::string> entry = entries->read(key.file, kMaxEntry);
     if (!entry) return std::nullopt;
     const std::string head = std::string(kMagic) + key.text + "\n";
     if (entry->compare(0, head.size(), head) != 0) return std::nullopt;
@@ -110,25 +80,11 @@ std::optional<std::string> GlyphCache::find(const GlyphKey& key) const {
 }
 
 void GlyphCache::store(const GlyphKey& key, const std::string& font) {
-    if (!ok) return;
-    std::string temp = dir + "/.entry-XXXXXX";
-    int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        giveUp(std::string("can not write into it: ") + std::strerror(errno));
-        return;
-    }
+    if (!entries) return;
     const std::string entry =
         std::string(kMagic) + key.text + "\n" + std::to_string(font.size()) + " " + hex64(fnv1a64(font)) + "\n" + font;
-    fchmod(fd, 0600);
-    FileHandle f(fdopen(fd, "wb"));
-    if (!f) ::close(fd);
-    bool written = f && std::fwrite(entry.data(), 1, entry.size(), f.get()) == entry.size();
-    if (!closeChecked(f)) written = false;
-    if (!written || std::rename(temp.c_str(), (dir + "/" + key.file).c_str()) != 0) {
-        const int err = errno;
-        std::remove(temp.c_str());
-        giveUp(std::string("can not write into it: ") + std::strerror(err));
-    }
+    std::string why;
+    if (!entries->write(key.file, entry, why)) giveUp("can not write into it: " + why);
 }
 
 std::string programStamp(const std::string& psPath, const std::string& encPath) {

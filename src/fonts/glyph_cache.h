@@ -3,10 +3,14 @@
 // Ghostscript made them, kept between runs so that a font met again runs no
 // Ghostscript at all. One file per font and settings, written under a
 // temporary name and renamed into place, so that runs side by side see an
-// entry whole or not at all; an entry is checked in full before use.
+// entry whole or not at all; an entry is checked in full before use, and
+// its glyphs are read into records (parseGeneratedFont) before anything of
+// it is written anywhere.
 #include <cstdio>
 #include <optional>
 #include <string>
+
+#include "fonts/cache_directory.h"
 
 namespace morvex {
 
@@ -20,10 +24,10 @@ class GlyphCache {
 public:
     // The directory: dir when given, else $XDG_CACHE_HOME/morvex, else
     // $HOME/.cache/morvex. It is made private to the user when missing; one
-    // that others may write into is not used.
+    // that CacheDirectory refuses is reported and not used.
     GlyphCache(const std::optional<std::string>& dir, std::FILE* out);
 
-    bool usable() const { return ok; }
+    bool usable() const { return entries.has_value(); }
     const std::string& directory() const { return dir; }
 
     // The whole generated font (all 256 codes) of key, checked; none when
@@ -39,7 +43,7 @@ private:
 
     std::string dir;
     std::FILE* out;
-    bool ok = false;
+    std::optional<CacheDirectory> entries;
     bool reported = false;
 };
 

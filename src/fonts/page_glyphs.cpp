@@ -49,17 +49,18 @@ std::vector<size_t> firstOfName(const std::vector<FontUse>& fonts) {
 struct FontPlan {
     std::vector<size_t> fontOfRequest;
     std::vector<std::string> nameOfRequest;
+    std::vector<std::string> encodingOfRequest;  // the map line's encoding file, empty for none
     std::optional<std::string> notInMap;
 };
 
 // The second stage of a font: its files found and traced, and its glyphs
-// asked of the source; false when its files are not found (said on out).
-bool svgfontextract(const std::string& name, const MapEntry& entry, const std::bitset<256>& codes,
-                    GlyphSource& source, std::FILE* log, std::FILE* out) {
+// asked of the source; none when its files are not found (said on out).
+std::optional<FontFiles> svgfontextract(const std::string& name, const MapEntry& entry,
+                                        const std::bitset<256>& codes, GlyphSource& source, std::FILE* log,
+                                        std::FILE* out) {
     std::optional<FontFiles> files = findFontFiles(name, entry, log, out);
-    if (!files) return false;
-    source.add({name, entry, *files, codes}, log);
-    return true;
+    if (files) source.add({name, entry, *files, codes}, log);
+    return files;
 }
 
 // Looks every font up in font order, traced, each one's messages into its
@@ -89,9 +90,11 @@ FontPlan planFonts(const std::vector<FontUse>& fonts, std::FILE* map, GlyphSourc
             plan.notInMap = font.name;
             break;
         }
-        if (!svgfontextract(font.name, *entry, used, source, log, msg)) continue;
+        std::optional<FontFiles> files = svgfontextract(font.name, *entry, used, source, log, msg);
+        if (!files) continue;
         plan.fontOfRequest.push_back(i);
         plan.nameOfRequest.push_back(font.name);
+        plan.encodingOfRequest.push_back(files->encVectorPath);
     }
     return plan;
 }
@@ -111,7 +114,12 @@ public:
     }
     void sayError(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stderr); }
     void trace(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), log); }
+    // Whichever source made them (Ghostscript, the cache), the codes a
+    // re-encoding names but the font lacks are traced alike.
     void made(size_t request, GeneratedFont font) override {
+        const std::string& encoding = plan.encodingOfRequest[request];
+        if (!encoding.empty())
+            if (std::optional<EncodingVector> names = readEncodingVector(encoding)) trace(notdefTrace(font, *names));
         glyphs[plan.nameOfRequest[request]] = std::move(font);
     }
     void failed(size_t) override {}
@@ -153,7 +161,8 @@ Result pageGlyphs(const GlyphSettings& settings, const std::vector<FontUse>& fon
     WorkDir work;
     if (!work.create()) return noTemporarySpace(work.error);
 
-    const GhostscriptLimits limits{settings.parallel, settings.timeLimit};
+    const GhostscriptLimits limits{settings.parallel, settings.timeLimit,
+                                   static_cast<uint64_t>(settings.memoryLimit) << 20};
     GhostscriptSource perFont(config, limits, work.path);
     GhostscriptBatch batch(config, limits, work.path);
     GhostscriptBatch parts(config, limits, work.path, settings.parallel);

@@ -14,11 +14,15 @@
 
 namespace morvex {
 
+// The address space of one Ghostscript run, in MiB, unless the user says.
+constexpr int kDefaultGsMemoryLimit = 1024;
+
 struct GlyphSettings {
     std::string configDir;
     std::string encodingName = "TeXUTF8Encoding";
     int parallel = 1;    // Ghostscript runs at once
     int timeLimit = 60;  // seconds per run
+    int memoryLimit = kDefaultGsMemoryLimit;  // MiB of address space per run
     // All the fonts in as many Ghostscript runs as run at once, rather than
     // one run per font.
     bool batch = false;

@@ -119,6 +119,7 @@ GlyphSettings glyphSettings(const Settings& settings) {
     glyphs.configDir = settings.configDir;
     glyphs.parallel = processorCount();
     glyphs.timeLimit = settings.gsTimeLimit;
+    glyphs.memoryLimit = settings.gsMemoryLimit;
     glyphs.cache = settings.cache;
     glyphs.cacheDir = settings.cacheDir;
     return glyphs;

@@ -32,7 +32,8 @@ void printVersion(std::FILE* out) {
     // The usage text lists the options of old; these two lines name the rest.
     std::fprintf(out, "Converts pages of a TeX DVI file to SVG: text with SVG fonts, or with --paths glyphs as paths, "
                       "--pages=LIST and --bbox=page|min|paper|preview.\n");
-    std::fprintf(out, "Also --cache[=DIR] keeps glyphs between runs, --gs-time-limit=SECONDS bounds Ghostscript.\n");
+    std::fprintf(out, "Also --cache[=DIR] keeps glyphs between runs, --gs-time-limit=SECONDS and "
+                      "--gs-memory-limit=MIB bound Ghostscript.\n");
 }
 
 // What readoptions decided: go on with the run, or end it with a code.
@@ -101,16 +102,32 @@ bool readGsTimeLimit(const char* program, const std::string& text, Settings& set
     return true;
 }
 
+// A font program may allocate without end: each Ghostscript run gets this
+// much address space. Below 64 MiB Ghostscript cannot start.
+bool readGsMemoryLimit(const char* program, const std::string& text, Settings& settings) {
+    constexpr int kMin = 64, kMax = 1 << 20;  // MiB: up to 1 TiB
+    const bool digits =
+        !text.empty() && text.size() <= 7 && text.find_first_not_of("0123456789") == std::string::npos;
+    const int mib = digits ? std::stoi(text) : 0;
+    if (mib < kMin || mib > kMax) {
+        std::fprintf(stderr, "%s: --gs-memory-limit takes a number of MiB from %d to %d\n", program, kMin, kMax);
+        return false;
+    }
+    settings.gsMemoryLimit = mib;
+    return true;
+}
+
 OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* out) {
     // The two long options of old keep their return values; the later
     // ones take values that no short option has.
-    enum : int { kOptPaths = 256, kOptGsTimeLimit, kOptCache, kOptPages, kOptBbox };
+    enum : int { kOptPaths = 256, kOptGsTimeLimit, kOptCache, kOptGsMemoryLimit, kOptPages, kOptBbox };
     static const struct option longOptions[] = {
         {"version", no_argument, nullptr, 0},
         {"help", no_argument, nullptr, 1},
         {"paths", no_argument, nullptr, kOptPaths},
         {"gs-time-limit", required_argument, nullptr, kOptGsTimeLimit},
         {"cache", optional_argument, nullptr, kOptCache},
+        {"gs-memory-limit", required_argument, nullptr, kOptGsMemoryLimit},
         {"pages", required_argument, nullptr, kOptPages},
         {"bbox", required_argument, nullptr, kOptBbox},
         {nullptr, 0, nullptr, 0},
@@ -163,6 +180,9 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
                 break;
             case kOptGsTimeLimit:
                 if (!readGsTimeLimit(argv[0], optarg, settings)) return {false, kExitOption};
+                break;
+            case kOptGsMemoryLimit:
+                if (!readGsMemoryLimit(argv[0], optarg, settings)) return {false, kExitOption};
                 break;
             case 0:
                 printVersion(out);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "fonts/page_glyphs.h"
 #include "front/page_list.h"
 #include "svg/page_box.h"
 
@@ -50,6 +51,7 @@ struct Settings {
     std::optional<PageList> pages;   // --pages: pages by position instead of \count0
     std::optional<BoxKind> bbox;     // --bbox: the box of --paths pages
     int gsTimeLimit = 60;  // seconds for one Ghostscript run
+    int gsMemoryLimit = kDefaultGsMemoryLimit;  // MiB of address space for one Ghostscript run
     bool paths = false;    // the self-contained document with glyphs as paths
     bool cache = false;    // glyphs kept between runs
     std::optional<std::string> cacheDir;  // where; none: the user's cache directory

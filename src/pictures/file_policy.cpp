@@ -159,15 +159,6 @@ std::optional<std::string> findPrologue(const std::string& name) {
     return realPath(*found);
 }
 
-bool permittable(std::string_view path) {
-    if (path.empty() || path.front() != '/' || path.back() == '/') return false;
-    for (unsigned char c : path)
-        if (c < 0x20 || c == 0x7f || c == ':' || c == '*' || c == '?' || c == '\\') return false;
-    return path.find("//") == std::string_view::npos && path.find("/./") == std::string_view::npos &&
-           path.find("/../") == std::string_view::npos && path.substr(path.size() - 2) != "/." &&
-           (path.size() < 3 || path.substr(path.size() - 3) != "/..");
-}
-
 std::optional<FigureSection> figureSection(const std::string& path) {
     FileHandle f = openFile(path.c_str(), "rb");
     if (!f) return std::nullopt;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "pictures/job.h"
+#include "process/ghostscript_permit.h"
 
 namespace morvex::pictures {
 
@@ -37,12 +38,6 @@ ResolvedFile resolvePictureFile(const FileAccess& access, std::string_view name,
 
 // A dvips prologue (tex.pro, special.pro, ...) through kpathsea, resolved.
 std::optional<std::string> findPrologue(const std::string& name);
-
-// Whether Ghostscript's --permit-file-read can name exactly this file: an
-// absolute path without "." or ".." parts or doubled slashes, and without
-// ':' (which separates permits), '*' and '?' (wildcards), '\' or control
-// bytes. Ghostscript follows links, so the path is taken as it is.
-bool permittable(std::string_view path);
 
 // The PostScript part of a figure file: past a DOS EPS binary header when
 // it has one, else all of it. None when the file cannot be read or its

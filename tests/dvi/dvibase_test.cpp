@@ -164,9 +164,19 @@ TEST(Dvibase, FailuresLeaveTheDocumentedOutputs) {
     nop.fntdef(1, "cmr7");
     nop.postpost(4);
 
+    // A zero num or den would make every position and size infinite.
+    DviWriter zeroNum = exampleDvi();
+    zeroNum.b.data[2] = zeroNum.b.data[3] = zeroNum.b.data[4] = zeroNum.b.data[5] = 0;
+    DviWriter zeroDen = exampleDvi();
+    zeroDen.b.data[6] = zeroDen.b.data[7] = zeroDen.b.data[8] = zeroDen.b.data[9] = 0;
+
     const std::string doctype = "\n<!DOCTYPE svg SYSTEM \"-//W3C//DTD SVG 1.1//EN\" [";
     const Case cases[] = {
         {"no pre", noPre, kDvibaseNoPre, "", "", ""},
+        {"num 0", zeroNum.str(), kDvibaseNoPre, "PRE: i:2 num:0 den:473628672 mag:1000 \n     x:'" + kComment + "'\n",
+         "", "'" + kComment + "'\n"},
+        {"den 0", zeroDen.str(), kDvibaseNoPre, "PRE: i:2 num:25400000 den:0 mag:1000 \n     x:'" + kComment + "'\n",
+         "", "'" + kComment + "'\n"},
         {"no post_post", noPostPost, kDvibaseNoPostPost, "Padding:4", "", "'\n"},
         {"no post", noPost, kDvibaseNoPost, "POST_POST: q:1210 i:2", "", "'\n"},
         {"fnt_def2", fntdef2.str(), kDvibaseBadFntDef, "n:cmr10", doctype, "Fonts:*"},

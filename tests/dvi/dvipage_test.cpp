@@ -279,9 +279,9 @@ TEST(DvipageUsed, MarksOnlyOnTheSelectedPage) {
     EXPECT_EQ(p.go(w.str() + "\xff"), kDvipageUnsupported);
     const std::vector<FontUse> used = p.pages->usedFonts();
     // Font 0 has no table; font 1 got one at its first use; font 2 was
-    // defined on the selected page and never used; font 3's table went with
-    // its later definition.
-    ASSERT_EQ(used.size(), 2u);
+    // defined on the selected page and never used; font 3 keeps the code
+    // put on the selected page through its later, same definition.
+    ASSERT_EQ(used.size(), 3u);
     EXPECT_EQ(used[0].number, 1);
     EXPECT_EQ(used[0].name, "mvxpage");
     EXPECT_TRUE(used[0].codes[65]);
@@ -289,6 +289,9 @@ TEST(DvipageUsed, MarksOnlyOnTheSelectedPage) {
     EXPECT_EQ(used[0].codes.count(), 2u);
     EXPECT_EQ(used[1].number, 2);
     EXPECT_EQ(used[1].codes.count(), 0u);
+    EXPECT_EQ(used[2].number, 3);
+    EXPECT_TRUE(used[2].codes[200]);
+    EXPECT_EQ(used[2].codes.count(), 1u);
 }
 
 TEST(DvipageUsed, PutMarksWithoutMoving) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "dvi/page_fixture.h"
 
@@ -81,6 +82,44 @@ TEST(PageFontDef, UsedTableOnlyOnTheSelectedPage) {
     // Defined again on a page that is not selected: the new entry has none.
     ASSERT_EQ(f.define(fontRecord(3, "mvxpage"), false), 0);
     EXPECT_EQ(f.fonts[3]->used, nullptr);
+}
+
+// Files joined from several runs, and pages, define a font again with the
+// same values: the codes set before stay used. Another font under the
+// number starts afresh, as does a definition of the same font before any
+// code was set.
+TEST(PageFontDef, ARepeatedDefinitionKeepsTheCodesSetBefore) {
+    struct Case {
+        const char* what;
+        Bytes again;
+        bool selected;
+        std::vector<int> used;  // none: no used table
+        bool table;
+    };
+    const Case cases[] = {
+        {"the same font on the selected page", fontRecord(3, "mvxpage"), true, {65, 200}, true},
+        {"the same font on a later page", fontRecord(3, "mvxpage"), false, {65, 200}, true},
+        {"another scaled size", fontRecord(3, "mvxpage", 2 * 655360), true, {}, true},
+        {"another design size, later page", fontRecord(3, "mvxpage", 655360, 2 * 655360), false, {}, false},
+        {"another checksum", fontRecord(3, "mvxpage", 655360, 655360, 7), true, {}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Fonts f;
+        ASSERT_EQ(f.define(fontRecord(3, "mvxpage"), true), 0);
+        dvipagemarkused(f.fonts, 3, 65);
+        dvipagemarkused(f.fonts, 3, 200);
+        const std::string before = f.log.str();
+        ASSERT_EQ(f.define(c.again, c.selected), 0);
+        // The definition is traced like the first one.
+        EXPECT_EQ(f.log.str().substr(before.size(), 12), "\nFNT_DEF_1: ");
+        ASSERT_EQ(f.fonts[3]->used != nullptr, c.table);
+        if (!c.table) continue;
+        std::vector<int> codes;
+        for (int code = 0; code < 256; ++code)
+            if ((*f.fonts[3]->used)[static_cast<size_t>(code)]) codes.push_back(code);
+        EXPECT_EQ(codes, c.used);
+    }
 }
 
 TEST(PageFontWidth, AdvanceIsTruncatedTowardZero) {

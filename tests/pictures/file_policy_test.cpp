@@ -121,13 +121,6 @@ TEST_F(FilePolicy, Kpathsea) {
     EXPECT_NE(inCwd.refusal.find("outside the TeX installation"), std::string::npos) << inCwd.refusal;
 }
 
-TEST(Permittable, PathsGhostscriptCanBeToldOf) {
-    for (const char* p : {"/a/b.eps", "/a b/c d.eps", "/a/[x]{y}.eps", "/\xc3\xa9t\xc3\xa9.eps"}) EXPECT_TRUE(permittable(p)) << p;
-    for (const char* p : {"a/b.eps", "/a:b", "/a*", "/a?", "/a\\b", "/a\nb", "/a//b", "/a/./b", "/a/../b", "/a/", "/a/.",
-                          "/a/..", ""})
-        EXPECT_FALSE(permittable(p)) << p;
-}
-
 TEST(FigureSection, PlainAndDosEps) {
     TempDir dir;
     ASSERT_TRUE(writeFile(dir.file("plain.eps"), "%!PS-Adobe-3.0 EPSF-3.0\n"));
