@@ -8,7 +8,9 @@
 #      of FONTS fonts is converted with its fonts and without (no page
 #      selected), the difference divided by FONTS;
 #   3. the fonts of real LaTeX pages (bench/fonts.sh): the default mode, and
-#      --cache cold and warm, against a bare Ghostscript start.
+#      --cache cold and warm, against a bare Ghostscript start;
+#   4. every page of a book as its own --paths document (bench/pages.sh)
+#      against a bare page pass.
 # Prints the ratios.
 #
 # Usage: sh bench/run.sh [PARAGRAPHS]   (default 24000, about 1000 pages)
@@ -65,3 +67,6 @@ awk -v w="$with" -v wo="$without" -v b="$bare" -v n="$nfonts" 'BEGIN {
 
 echo "== 3. the fonts of real LaTeX pages: side by side, cold and warm cache"
 sh "$root/bench/fonts.sh" "$build"
+
+echo "== 4. every page of a 364-page book as its own --paths document"
+sh "$root/bench/pages.sh" "$build"

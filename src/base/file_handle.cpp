@@ -49,6 +49,16 @@ bool writeWholeFile(const std::string& path, const std::string& text) {
     return closeChecked(f);
 }
 
+FileHandle discardingStream() {
+    cookie_io_functions_t discard{};
+    discard.write = [](void*, const char*, size_t size) -> ssize_t { return static_cast<ssize_t>(size); };
+    std::FILE* f = fopencookie(nullptr, "w", discard);
+    if (f == nullptr) return openFile("/dev/null", "w");
+    // A large buffer: the writes cost only their formatting.
+    std::setvbuf(f, nullptr, _IOFBF, 1 << 16);
+    return FileHandle(f);
+}
+
 bool closeChecked(FileHandle& f) {
     if (!f) return true;
     bool ok = std::fflush(f.get()) == 0 && !std::ferror(f.get());

@@ -36,6 +36,10 @@ std::optional<std::string> readWholeFile(const std::string& path, size_t limit =
 // Writes text as the whole contents of path; false when it could not.
 bool writeWholeFile(const std::string& path, const std::string& text);
 
+// A stream that takes every write and keeps nothing: the trace and messages
+// of a pass whose output another pass gives.
+FileHandle discardingStream();
+
 // Closes the stream; false when a write to it or the close failed (a full
 // disk, a lost device), so that an output cut short is not taken for whole.
 bool closeChecked(FileHandle& f);

@@ -49,7 +49,8 @@ enum class PlainCommand { Nop, Push, Pop, FontDef };
 class PageSink {
 public:
     virtual ~PageSink() = default;
-    virtual void pageBegin(int32_t count0) = 0;  // bop
+    // bop; position 1 is the first page of the file.
+    virtual void pageBegin(int32_t count0, uint64_t position) = 0;
     virtual void pageEnd() = 0;                  // eop
     virtual void fontSelect(int32_t font) = 0;   // fnt_num_0..63, fnt1
     virtual void character(const CharEvent& c) = 0;

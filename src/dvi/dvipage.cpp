@@ -53,8 +53,10 @@ int32_t readSigned(std::FILE* dvi, int32_t bytes) {
 
 }  // namespace
 
-PageInterpreter::PageInterpreter(int32_t selectedPage, int32_t stackCapacity, std::FILE* log, std::FILE* out)
-    : selectedPage(selectedPage), stackCapacity(stackCapacity), log(log), out(out) {}
+PageInterpreter::PageInterpreter(PageSelector selector, int32_t stackCapacity, std::FILE* log, std::FILE* out)
+    : selector(std::move(selector)), stackCapacity(stackCapacity), log(log), out(out) {
+    pageSelected = this->selector.selects(currentPage, position);
+}
 
 Result PageInterpreter::dvipage(std::FILE* dvi, PageSink& sink) {
     std::fputs("#### dvipage\n", log);
@@ -86,6 +88,8 @@ void PageInterpreter::character(int32_t code, bool put, PageSink& sink) {
 void PageInterpreter::beginPage(std::FILE* dvi, PageSink& sink) {
     regs = DviRegisters{};
     currentPage = static_cast<int32_t>(dviread4(dvi));
+    ++position;
+    pageSelected = selector.selects(currentPage, position);
     for (int i = 0; i < 10; ++i) dviread4(dvi);
     if (selected()) std::fputc('(', out);
     std::fputc('.', out);
@@ -93,7 +97,7 @@ void PageInterpreter::beginPage(std::FILE* dvi, PageSink& sink) {
     std::fprintf(log, "\nbop: Page %d\n", currentPage);
     if (selected()) {
         ++selectedCount;
-        sink.pageBegin(currentPage);
+        sink.pageBegin(currentPage, position);
     }
 }
 

@@ -23,6 +23,7 @@ public:
     void trace(std::string_view text) override { report.trace(text); }
     void made(size_t miss, GeneratedFont font) override { keep(entryOf[miss], std::move(font)); }
     void failed(size_t miss) override { report.failed(entryOf[miss]); }
+    void cannotWrite(std::string_view where) override { report.cannotWrite(where); }
 
 private:
     GlyphReport& report;

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 
@@ -21,8 +22,9 @@ namespace {
 // the permits say: that is the run's private directory, not the shared one.
 const std::vector<std::string> kReplacedEnvironment = {"GS_OPTIONS", "GS_LIB", "TMPDIR"};
 
-// The job list lies among the links of the inputs, where no generated font
-// can be written over it.
+// The job lists lie among the links of the inputs, where no generated font
+// can be written over them: one, or one for each part of a batch.
+constexpr const char* kJobListDir = "in";
 constexpr const char* kJobList = "in/jobs.ps";
 
 // A font file is a program: each run is bounded in time and in memory, and
@@ -55,11 +57,18 @@ std::string failedMessage(const std::string& name, const std::string& why) {
     return "\nGhostscript failed on font " + name + " (" + why + ").\n";
 }
 
+// The glyph program says so when it cannot write a font's file: the
+// private directory's file system is full or cannot be written.
+void noteWriteFailure(const RunOutcome& outcome, const std::string& workDir, GlyphReport& report) {
+    if (outcome.out.find(": cannot write ") != std::string::npos) report.cannotWrite(workDir);
+}
+
 // What one font's run said and made, reported as request index.
 void reportRun(const GlyphRequest& request, size_t index, const RunOutcome& outcome, const std::string& workDir,
                int timeLimit, GlyphReport& report) {
     report.say(outcome.out);
     report.sayError(outcome.err);
+    noteWriteFailure(outcome, workDir, report);
     std::optional<GeneratedFont> font;
     if (outcome.succeeded())
         font = takeGeneratedFont(workDir, request);
@@ -94,6 +103,7 @@ public:
     void trace(std::string_view text) override { report.trace(text); }
     void made(size_t i, GeneratedFont font) override { report.made(requestOf[i], std::move(font)); }
     void failed(size_t i) override { report.failed(requestOf[i]); }
+    void cannotWrite(std::string_view where) override { report.cannotWrite(where); }
 
 private:
     GlyphReport& report;
@@ -181,11 +191,48 @@ int GhostscriptSource::make(GlyphReport& report) {
     return 0;
 }
 
+// A run of some of a batch's jobs: those from first to end.
+struct GhostscriptBatch::Part {
+    size_t first = 0, end = 0;
+    RunSpec run;
+};
+
 GhostscriptBatch::GhostscriptBatch(const ConfigFiles& config, const GhostscriptLimits& limits,
-                                   const std::string& workDir)
-    : config(config), limits(limits), workDir(workDir), inputs(workDir) {}
+                                   const std::string& workDir, int parts)
+    : config(config), limits(limits), workDir(workDir), partCount(parts < 1 ? 1 : parts), inputs(workDir) {}
 
 void GhostscriptBatch::add(const GlyphRequest& request, std::FILE*) { requests.push_back(request); }
+
+// The job lists of the parts, consecutive jobs each, so that the parts
+// reported in order report the fonts in order; false when a list cannot
+// be written.
+bool GhostscriptBatch::prepareParts(const std::vector<GlyphRequest>& jobs, const ConfigFiles& given,
+                                    std::vector<Part>& parts, GlyphReport& report) {
+    const size_t count = std::min(static_cast<size_t>(partCount), jobs.size());
+    for (size_t p = 0; p < count; ++p) {
+        Part part;
+        part.first = p * jobs.size() / count;
+        part.end = (p + 1) * jobs.size() / count;
+        const std::vector<GlyphRequest> mine(jobs.begin() + static_cast<long>(part.first),
+                                             jobs.begin() + static_cast<long>(part.end));
+        std::vector<std::string> reads, names;
+        for (const GlyphRequest& job : mine) {
+            reads.push_back(job.files.type1Path);
+            if (!job.files.encVectorPath.empty()) reads.push_back(job.files.encVectorPath);
+            names.push_back(job.name);
+        }
+        const std::string list = count == 1 ? kJobList : kJobListDir + std::string("/jobs") + std::to_string(p) + ".ps";
+        if (!writeWholeFile(workDir + "/" + list, jobList(mine))) {
+            report.cannotWrite(workDir + "/" + list);
+            return false;
+        }
+        const GsCommand command = batchCommand(list, reads, names, given);
+        report.trace("\n" + command.line);
+        part.run = ghostscriptRun(command, workDir, limits);
+        parts.push_back(std::move(part));
+    }
+    return true;
+}
 
 int GhostscriptBatch::make(GlyphReport& report) {
     if (requests.empty()) return 0;
@@ -194,44 +241,44 @@ int GhostscriptBatch::make(GlyphReport& report) {
     const std::vector<GlyphRequest>& jobs = b.jobs;
     const std::vector<size_t>& requestOf = b.requestOf;
     if (jobs.empty()) return 0;
-    if ((mkdir((workDir + "/in").c_str(), 0700) != 0 && errno != EEXIST) ||
-        !writeWholeFile(workDir + "/" + kJobList, jobList(jobs))) {
-        report.say("\nCan not write the list of fonts for Ghostscript.\n");
+    std::vector<Part> parts;
+    const bool listed = mkdir((workDir + "/" + kJobListDir).c_str(), 0700) == 0 || errno == EEXIST;
+    if (!listed) report.cannotWrite(workDir + "/" + kJobListDir);
+    if (!listed || !prepareParts(jobs, *b.config, parts, report)) {
         for (size_t r : requestOf) report.failed(r);
         return 0;
     }
-    const GsCommand command = batchCommand(kJobList, b.reads, b.names, *b.config);
-    report.trace("\n" + command.line);
-    std::vector<size_t> failed, cut;  // fonts that failed themselves, fonts the run's end took with it
-    std::string failure;
-    const int sig = runAll({ghostscriptRun(command, workDir, limits)}, 1, [&](size_t, const RunOutcome& outcome) {
+    std::vector<RunSpec> runs;
+    for (const Part& part : parts) runs.push_back(part.run);
+    std::vector<std::pair<size_t, std::string>> failed;  // fonts that failed themselves, and why
+    std::vector<size_t> cut;                              // fonts the end of a run of several took with it
+    std::string failure;                                  // why a run of several ended
+    const int sig = runAll(runs, limits.parallel, [&](size_t p, const RunOutcome& outcome) {
         report.say(outcome.out);
         report.sayError(outcome.err);
-        if (!outcome.succeeded()) failure = outcome.failure(limits.timeLimit);
-        for (size_t j = 0; j < jobs.size(); ++j) {
+        noteWriteFailure(outcome, workDir, report);
+        const std::string why = outcome.succeeded() ? "" : outcome.failure(limits.timeLimit);
+        const bool several = parts[p].end - parts[p].first > 1;
+        for (size_t j = parts[p].first; j < parts[p].end; ++j) {
             if (std::optional<GeneratedFont> font = takeGeneratedFont(workDir, jobs[j]))
                 report.made(requestOf[j], std::move(*font));
-            else if (failure.empty() || failedItself(outcome.out, jobs[j].name))
-                failed.push_back(requestOf[j]);
+            else if (why.empty() || !several || failedItself(outcome.out, jobs[j].name))
+                failed.emplace_back(requestOf[j], why.empty() ? "no glyphs written" : why);
             else
                 cut.push_back(requestOf[j]);
         }
+        if (several && !why.empty()) failure = why;
     });
     if (sig != 0) return sig;
-    for (size_t r : failed) {
-        report.say(failedMessage(requests[r].name, failure.empty() ? "no glyphs written" : failure));
+    for (const auto& [r, why] : failed) {
+        report.say(failedMessage(requests[r].name, why));
         report.failed(r);
     }
     if (cut.empty()) return 0;
-    // One font that loops or crashes Ghostscript ends the whole run: each
-    // font it did not reach is made alone, so that only the bad one fails.
-    if (jobs.size() > 1) {
-        report.trace("\nthe run of several fonts failed (" + failure + "); each font it did not write runs alone\n");
-        return makeAlone(cut, report);
-    }
-    report.say(failedMessage(requests[cut[0]].name, failure));
-    report.failed(cut[0]);
-    return 0;
+    // One font that loops or crashes Ghostscript ends its whole run: each
+    // font the run did not reach is made alone, so that only the bad one fails.
+    report.trace("\nthe run of several fonts failed (" + failure + "); each font it did not write runs alone\n");
+    return makeAlone(cut, report);
 }
 
 int GhostscriptBatch::makeAlone(const std::vector<size_t>& which, GlyphReport& report) {

@@ -42,22 +42,30 @@ private:
 };
 
 // One Ghostscript run for every font, from a job list: the fonts met for
-// the first time in a cached run, every code of each. When that run fails
-// as a whole (a font that loops or eats its memory ends it), the fonts it
-// did not write are made again one run each, so that only a bad font fails.
+// the first time in a cached run, every code of each; or the fonts of all
+// the pages of a --paths run, split into parts that run side by side (a
+// start of Ghostscript costs more than the glyphs of a font). When a run
+// of several fonts fails as a whole (a font that loops or eats its memory
+// ends it), the fonts it did not write are made again one run each, so
+// that only a bad font fails.
 class GhostscriptBatch final : public GlyphSource {
 public:
-    GhostscriptBatch(const ConfigFiles& config, const GhostscriptLimits& limits, const std::string& workDir);
+    GhostscriptBatch(const ConfigFiles& config, const GhostscriptLimits& limits, const std::string& workDir,
+                     int parts = 1);
 
     void add(const GlyphRequest& request, std::FILE* log) override;
     int make(GlyphReport& report) override;
 
 private:
+    struct Part;
+    bool prepareParts(const std::vector<GlyphRequest>& jobs, const ConfigFiles& given, std::vector<Part>& parts,
+                      GlyphReport& report);
     int makeAlone(const std::vector<size_t>& which, GlyphReport& report);
 
     const ConfigFiles config;
     const GhostscriptLimits limits;
     const std::string workDir;
+    const int partCount;
     GhostscriptInputs inputs;
     std::vector<GlyphRequest> requests;
 };

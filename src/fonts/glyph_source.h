@@ -37,6 +37,9 @@ public:
     // The glyphs of a request, or that it has none.
     virtual void made(size_t request, GeneratedFont font) = 0;
     virtual void failed(size_t request) = 0;
+    // A file in the temporary directory could not be made or written (a
+    // full or read-only file system): where, and why when it is known.
+    virtual void cannotWrite(std::string_view where) = 0;
 
 protected:
     ~GlyphReport() = default;

@@ -123,6 +123,12 @@ public:
         glyphs[plan.nameOfRequest[request]] = std::move(font);
     }
     void failed(size_t) override {}
+    void cannotWrite(std::string_view where) override {
+        if (unwritable.empty()) unwritable = where;
+    }
+
+    // Where a temporary file could not be written, the first; "" when all were.
+    std::string unwritable;
 
 private:
     const FontPlan& plan;
@@ -131,6 +137,15 @@ private:
     std::FILE* const log;
     std::FILE* const out;
 };
+
+// The glyphs are made in a private directory under TMPDIR (else /tmp):
+// when it cannot be made or written, no font has its glyphs, and the run
+// says what to change.
+Result noTemporarySpace(const std::string& where) {
+    return {kGlyphsNoTemporarySpace, "\nCan not write the generated SVG fonts in the temporary directory (" +
+                                         printable(where) +
+                                         "): it is full or cannot be written; set TMPDIR to another directory.\n"};
+}
 
 }  // namespace
 
@@ -144,25 +159,29 @@ Result pageGlyphs(const GlyphSettings& settings, const std::vector<FontUse>& fon
     FileHandle map = openFile(mapPath.c_str(), "rb");
     if (!map) return {kGlyphsNoMap, "Can not open MAP file " + mapPath + ".\n"};
     WorkDir work;
-    if (!work.create()) return {kGlyphsMissing, "\nCan not create a private directory for the generated SVG fonts.\n"};
+    if (!work.create()) return noTemporarySpace(work.error);
 
     const GhostscriptLimits limits{settings.parallel, settings.timeLimit,
                                    static_cast<uint64_t>(settings.memoryLimit) << 20};
     GhostscriptSource perFont(config, limits, work.path);
     GhostscriptBatch batch(config, limits, work.path);
+    GhostscriptBatch parts(config, limits, work.path, settings.parallel);
     std::optional<GlyphCache> cache;
     std::optional<CachedGlyphs> cached;
     if (settings.cache) {
         cache.emplace(settings.cacheDir, out);
         cached.emplace(*cache, batch, programStamp(config.psPath, config.encPath));
     }
-    GlyphSource& source = cached ? static_cast<GlyphSource&>(*cached) : perFont;
+    GlyphSource& source = cached ? static_cast<GlyphSource&>(*cached)
+                          : settings.batch ? static_cast<GlyphSource&>(parts)
+                                           : perFont;
 
     FontMessages messages(out);
     const FontPlan plan = planFonts(fonts, map.get(), source, messages, log);
     PageReport report(plan, messages, glyphs, log, out);
     if (source.make(report) != 0) return {kGlyphsInterrupted, ""};
     messages.showAll();
+    if (!report.unwritable.empty()) return noTemporarySpace(report.unwritable);
     if (plan.notInMap) return {kGlyphsNotInMap, "Mappings for " + printable(*plan.notInMap) + " not founded.\n" + kMapHint};
     return {};
 }

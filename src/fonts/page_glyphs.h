@@ -23,6 +23,9 @@ struct GlyphSettings {
     int parallel = 1;    // Ghostscript runs at once
     int timeLimit = 60;  // seconds per run
     int memoryLimit = kDefaultGsMemoryLimit;  // MiB of address space per run
+    // All the fonts in as many Ghostscript runs as run at once, rather than
+    // one run per font.
+    bool batch = false;
     // The glyph cache: off, or on with its directory (none: the default).
     bool cache = false;
     std::optional<std::string> cacheDir;
@@ -36,6 +39,7 @@ enum GlyphsResult : int {
     kGlyphsNotInMap = 3,     // a font has no line in the map
     kGlyphsNoFontsFile = 4,  // the fonts file cannot be opened or written
     kGlyphsMissing = 5,      // a font's glyphs could not be made
+    kGlyphsNoTemporarySpace = 6,  // the private directory for the glyphs cannot be made or written
 };
 
 // The glyphs, by font name, of the fonts (ascending by number) that the

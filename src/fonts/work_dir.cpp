@@ -2,6 +2,8 @@
 
 #include <stdlib.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -18,7 +20,10 @@ bool WorkDir::create() {
     std::filesystem::path base = std::filesystem::temp_directory_path(ec);
     if (ec) base = "/tmp";
     std::string tmpl = (base / "morvex-XXXXXX").string();
-    if (mkdtemp(tmpl.data()) == nullptr) return false;
+    if (mkdtemp(tmpl.data()) == nullptr) {
+        error = base.string() + ": " + std::strerror(errno);
+        return false;
+    }
     path = tmpl;
     return true;
 }

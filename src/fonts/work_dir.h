@@ -14,10 +14,11 @@ public:
     WorkDir(const WorkDir&) = delete;
     WorkDir& operator=(const WorkDir&) = delete;
 
-    // Makes the directory; false when it cannot.
+    // Makes the directory; false when it cannot, with why in error.
     bool create();
 
     std::string path;
+    std::string error;  // "BASE: REASON" when create failed
 };
 
 // A path made absolute against the current directory, since the programs

@@ -2,7 +2,6 @@
 // writer, the SVG fonts, and the one place where results become exit codes.
 #include <sys/stat.h>
 
-#include <map>
 #include <optional>
 #include <vector>
 
@@ -13,30 +12,20 @@
 #include "base/result.h"
 #include "dvi/dvibase.h"
 #include "dvi/dvipage.h"
-#include "fonts/page_glyphs.h"
 #include "fonts/svgfont.h"
 #include "front/config_dir.h"
 #include "front/front.h"
 #include "front/output_files.h"
 #include "process/interrupt.h"
 #include "process/run.h"
-#include "svg/paths_document.h"
+#include "front/page_choice.h"
+#include "front/run_parts.h"
+#include "svg/page_name.h"
 #include "svg/text_document.h"
-#include "text/glyph_list.h"
 
 namespace morvex {
 
 namespace {
-
-// The steps of a run whose results end it.
-enum class Step { Frame, Pages, Glyphs };
-
-// The one place where a step's result becomes the exit code: the frame's
-// and the pages' codes are the program's own, the glyphs' follow 60.
-int exitCode(Step step, const Result& result) {
-    if (result.ok()) return kExitOk;
-    return step == Step::Glyphs ? kExitSvgFontBase + result.code : result.code;
-}
 
 // The outputs once they are open: closed in the run's order (DVI, SVG
 // document, trace log) on every way out, and a lost write turned into an
@@ -77,69 +66,29 @@ private:
     std::FILE* out;
 };
 
-// What differs between the two documents: the prologue, and how the glyphs
-// reach the reader, through a fonts file or inside the document.
-void beginDocument(TextDocument& document, const DviFrame& frame, const Settings& settings) {
-    document.prologue(frame, settings.fontsPath);
-}
-
-void beginDocument(PathsDocument& document, const DviFrame& frame, const Settings& settings) {
-    document.prologue(frame, settings.selectedPage);
-}
-
-// The glyphs of the page's fonts: into the fonts file, or into the
-// document itself.
-Result finishDocument(TextDocument& document, const GlyphSettings& glyphSettings, const Settings& settings,
-                      const std::vector<FontUse>& used, std::FILE* log, std::FILE* out) {
-    document.end();
-    return svgfontbuild(glyphSettings, settings.fontsPath, used, log, out);
-}
-
-Result finishDocument(PathsDocument& document, const GlyphSettings& glyphSettings, const Settings&,
-                      const std::vector<FontUse>& used, std::FILE* log, std::FILE* out) {
-    std::map<std::string, GeneratedFont> glyphs;
-    Result r = pageGlyphs(glyphSettings, used, glyphs, log, out);
-    if (r.ok()) {
-        r = missingGlyphs(used, glyphs);
-        if (r.ok()) std::fputc('\n', out);
-    }
-    // The document is closed whatever the glyphs: a missing font leaves
-    // its characters undrawn, not the markup open.
-    std::optional<GlyphList> names;
-    if (!glyphs.empty()) names = GlyphList::load();
-    document.end(glyphs, names ? &*names : nullptr);
-    return r;
-}
-
-template <class Document>
-int run(Document& document, FileHandle dvi, FileHandle log, const Settings& settings, std::FILE* out) {
-    OpenFiles<Document> files(std::move(dvi), document, std::move(log), out);
+// The default document: the pages' text, then the SVG fonts file.
+int runText(TextDocument& document, FileHandle dvi, FileHandle log, const Settings& settings, std::FILE* out) {
+    OpenFiles<TextDocument> files(std::move(dvi), document, std::move(log), out);
     std::FILE* const logStream = files.logStream();
     document.head();
 
     DviFrame frame;
     const Result base = dvibase(frame, files.dviStream(), logStream, out);
     if (base.ok() || base.code == kDvibaseBadFntDef || base.code == kDvibaseNoBop)
-        beginDocument(document, frame, settings);
+        document.prologue(frame, settings.fontsPath);
     if (!base.ok()) return files.stop(Step::Frame, base, settings);
 
     // A stop inside the pages is passed on as the exit code: the SVG
     // document is then cut short and must not pass for a complete one.
-    PageInterpreter pages(settings.selectedPage, frame.stackCapacity, logStream, out);
+    PageInterpreter pages(choosePages(settings, frame, out).selector, frame.stackCapacity, logStream, out);
     const Result paged = pages.dvipage(files.dviStream(), document);
     if (!paged.ok()) return files.stop(Step::Pages, paged, settings);
 
-    GlyphSettings glyphSettings;
-    glyphSettings.configDir = settings.configDir;
-    glyphSettings.parallel = processorCount();
-    glyphSettings.timeLimit = settings.gsTimeLimit;
-    glyphSettings.memoryLimit = settings.gsMemoryLimit;
-    glyphSettings.cache = settings.cache;
-    glyphSettings.cacheDir = settings.cacheDir;
     Result fontsResult;
     {
         InterruptGuard guard;
-        fontsResult = finishDocument(document, glyphSettings, settings, pages.usedFonts(), logStream, out);
+        document.end();
+        fontsResult = svgfontbuild(glyphSettings(settings), settings.fontsPath, pages.usedFonts(), logStream, out);
         if (int sig = interruptSignal(); sig != 0) {
             // The runs are ended and the private directory is gone; what
             // was written stays, and the process ends as the signal would
@@ -152,13 +101,29 @@ int run(Document& document, FileHandle dvi, FileHandle log, const Settings& sett
     pages.dvipagefontfree();
     if (!fontsResult.ok()) return files.stop(Step::Glyphs, fontsResult, settings);
     if (pages.selectedPages() == 0) {
-        std::fprintf(out, "\nNo page carries the number %d.\n", settings.selectedPage);
+        sayNoPage(settings, out);
         return files.finish(kExitNoSuchPage, settings);
     }
     return files.finish(kExitOk, settings);
 }
 
 }  // namespace
+
+int exitCode(Step step, const Result& result) {
+    if (result.ok()) return kExitOk;
+    return step == Step::Glyphs ? kExitSvgFontBase + result.code : result.code;
+}
+
+GlyphSettings glyphSettings(const Settings& settings) {
+    GlyphSettings glyphs;
+    glyphs.configDir = settings.configDir;
+    glyphs.parallel = processorCount();
+    glyphs.timeLimit = settings.gsTimeLimit;
+    glyphs.memoryLimit = settings.gsMemoryLimit;
+    glyphs.cache = settings.cache;
+    glyphs.cacheDir = settings.cacheDir;
+    return glyphs;
+}
 
 int convert(const Settings& given, const char* program, std::FILE* out) {
     Settings settings = given;
@@ -182,8 +147,12 @@ int convert(const Settings& given, const char* program, std::FILE* out) {
         if (!found) return kExitNoConfig;
         settings.configDir = *found;
     }
-    std::vector<NamedFile> files = {
-        {"DVI file", dviName}, {"trace log", settings.logPath}, {"SVG document", settings.svgPath}};
+    const bool eachPage = settings.paths && namesEachPage(settings.svgPath);
+    std::vector<NamedFile> files = {{"DVI file", dviName}, {"trace log", settings.logPath}};
+    if (eachPage)
+        for (const std::string& name : pageDocumentNames(settings, dvi.get())) files.push_back({"SVG document", name});
+    else
+        files.push_back({"SVG document", settings.svgPath});
     if (!settings.paths) files.push_back({"SVG fonts file", settings.fontsPath});
     if (auto clash = findClash(files)) {
         std::fprintf(out, "%s: the %s %s and the %s %s are the same file; nothing was written.\n", program,
@@ -198,20 +167,17 @@ int convert(const Settings& given, const char* program, std::FILE* out) {
         std::fprintf(out, "%s: Can not open %s as output file.\n", program, settings.logPath.c_str());
         return kExitLogOpen;
     }
-    FileHandle svg = openFile(settings.svgPath.c_str(), "wb");
-    if (!svg) {
+    FileHandle svg = eachPage ? nullptr : openFile(settings.svgPath.c_str(), "wb");
+    if (!svg && !eachPage) {
         std::fprintf(out, "%s: Can not open %s as output file.\n", program, settings.svgPath.c_str());
         return kExitSvgOpen;
     }
     std::fprintf(out, "Opening files: %s (r) %s %s (w).\n", dviName.c_str(), settings.logPath.c_str(),
                  settings.svgPath.c_str());
     std::FILE* const logStream = log.get();
-    if (settings.paths) {
-        PathsDocument document(std::move(svg), logStream, out);
-        return run(document, std::move(dvi), std::move(log), settings, out);
-    }
+    if (settings.paths) return runPaths(std::move(svg), std::move(dvi), std::move(log), settings, out);
     TextDocument document(std::move(svg), logStream, out);
-    return run(document, std::move(dvi), std::move(log), settings, out);
+    return runText(document, std::move(dvi), std::move(log), settings, out);
 }
 
 }  // namespace morvex

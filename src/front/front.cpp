@@ -30,7 +30,8 @@ void printUsage(std::FILE* out) { std::fprintf(out, kUsage, kDefaultConfigDir); 
 void printVersion(std::FILE* out) {
     std::fprintf(out, "MORVEX version %s\n", kMorvexVersion);
     // The usage text lists the options of old; these two lines name the rest.
-    std::fprintf(out, "Converts one page of a TeX DVI file to SVG: text with SVG fonts, or with --paths glyphs as paths.\n");
+    std::fprintf(out, "Converts pages of a TeX DVI file to SVG: text with SVG fonts, or with --paths glyphs as paths, "
+                      "--pages=LIST and --bbox=page|min|paper|preview.\n");
     std::fprintf(out, "Also --cache[=DIR] keeps glyphs between runs, --gs-time-limit=SECONDS and "
                       "--gs-memory-limit=MIB bound Ghostscript.\n");
 }
@@ -54,6 +55,38 @@ bool readPage(const char* program, const char* text, Settings& settings) {
         return false;
     }
     settings.selectedPage = *page;
+    settings.pageGiven = true;
+    return true;
+}
+
+bool readPageList(const char* program, const char* text, Settings& settings) {
+    PageListParse parsed = parsePageList(text);
+    if (!parsed.list) {
+        std::fprintf(stderr, "%s: --pages=%s: %s\n", program, printable(text).c_str(), parsed.error.c_str());
+        return false;
+    }
+    settings.pages = std::move(parsed.list);
+    return true;
+}
+
+bool readBoxKind(const char* program, const char* text, Settings& settings) {
+    settings.bbox = boxKindNamed(text);
+    if (!settings.bbox)
+        std::fprintf(stderr, "%s: --bbox takes page, min, paper or preview, not %s\n", program,
+                     printable(text).c_str());
+    return settings.bbox.has_value();
+}
+
+// Options that cannot go together, told once all are read.
+bool optionsAgree(const char* program, const Settings& settings) {
+    if (settings.pageGiven && settings.pages) {
+        std::fprintf(stderr, "%s: -p chooses pages by number and --pages by position: give one of them\n", program);
+        return false;
+    }
+    if (settings.bbox && !settings.paths) {
+        std::fprintf(stderr, "%s: --bbox sets the box of the --paths document; give --paths too\n", program);
+        return false;
+    }
     return true;
 }
 
@@ -87,7 +120,7 @@ bool readGsMemoryLimit(const char* program, const std::string& text, Settings& s
 OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* out) {
     // The two long options of old keep their return values; the later
     // ones take values that no short option has.
-    enum : int { kOptPaths = 256, kOptGsTimeLimit, kOptCache, kOptGsMemoryLimit };
+    enum : int { kOptPaths = 256, kOptGsTimeLimit, kOptCache, kOptGsMemoryLimit, kOptPages, kOptBbox };
     static const struct option longOptions[] = {
         {"version", no_argument, nullptr, 0},
         {"help", no_argument, nullptr, 1},
@@ -95,13 +128,18 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
         {"gs-time-limit", required_argument, nullptr, kOptGsTimeLimit},
         {"cache", optional_argument, nullptr, kOptCache},
         {"gs-memory-limit", required_argument, nullptr, kOptGsMemoryLimit},
+        {"pages", required_argument, nullptr, kOptPages},
+        {"bbox", required_argument, nullptr, kOptBbox},
         {nullptr, 0, nullptr, 0},
     };
     optind = 0;  // full re-initialisation, so a second run in one process starts afresh
     bool configNamed = false;
     for (;;) {
         int c = getopt_long(argc, argv, "p:o:O:d:f:c:", longOptions, nullptr);
-        if (c == -1) return {true, kExitOk, configNamed};
+        if (c == -1) {
+            if (!optionsAgree(argv[0], settings)) return {false, kExitOption};
+            return {true, kExitOk, configNamed};
+        }
         switch (c) {
             case 'p':
                 std::fprintf(out, "Page: %s\n", optarg);
@@ -133,6 +171,12 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
             case kOptCache:
                 settings.cache = true;
                 if (optarg != nullptr) settings.cacheDir = std::string(optarg);
+                break;
+            case kOptPages:
+                if (!readPageList(argv[0], optarg, settings)) return {false, kExitOption};
+                break;
+            case kOptBbox:
+                if (!readBoxKind(argv[0], optarg, settings)) return {false, kExitOption};
                 break;
             case kOptGsTimeLimit:
                 if (!readGsTimeLimit(argv[0], optarg, settings)) return {false, kExitOption};

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "fonts/page_glyphs.h"
+#include "front/page_list.h"
+#include "svg/page_box.h"
 
 namespace morvex {
 
@@ -45,6 +47,9 @@ struct Settings {
     // first that holds it becomes configDir (-c names none).
     std::vector<std::string> configSearch;
     int32_t selectedPage = 1;
+    bool pageGiven = false;          // -p was given
+    std::optional<PageList> pages;   // --pages: pages by position instead of \count0
+    std::optional<BoxKind> bbox;     // --bbox: the box of --paths pages
     int gsTimeLimit = 60;  // seconds for one Ghostscript run
     int gsMemoryLimit = kDefaultGsMemoryLimit;  // MiB of address space for one Ghostscript run
     bool paths = false;    // the self-contained document with glyphs as paths

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <map>
 #include <system_error>
 
 namespace morvex {
@@ -46,12 +47,23 @@ std::string identity(std::string path, bool isInput) {
 }  // namespace
 
 std::optional<FileClash> findClash(const std::vector<NamedFile>& files) {
-    std::vector<std::string> ids;
-    for (size_t i = 0; i < files.size(); ++i) ids.push_back(identity(files[i].path, i == 0));
-    for (size_t i = 0; i < files.size(); ++i)
-        for (size_t j = i + 1; j < files.size(); ++j)
-            if (!ids[i].empty() && ids[i] == ids[j]) return FileClash{files[i], files[j]};
-    return std::nullopt;
+    // By identity, so that a run with a document for each of many pages
+    // is checked in n log n.
+    std::map<std::string, size_t> seen;
+    std::optional<FileClash> first;
+    size_t firstAt = files.size();
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string id = identity(files[i].path, i == 0);
+        if (id.empty()) continue;
+        auto [it, added] = seen.try_emplace(id, i);
+        // The clash the pairs in order would find first: the lowest earlier
+        // file, then the lowest later one.
+        if (!added && (it->second < firstAt)) {
+            firstAt = it->second;
+            first = FileClash{files[it->second], files[i]};
+        }
+    }
+    return first;
 }
 
 }  // namespace morvex

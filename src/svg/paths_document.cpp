@@ -1,461 +1,390 @@
 #include "svg/paths_document.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <bitset>
 #include <charconv>
 #include <cmath>
-#include <filesystem>
-#include <optional>
-#include <system_error>
 
-#include "base/printable.h"
 #include "base/version.h"
-#include "text/conv.h"
-#include "text/glyph_list.h"
+#include "svg/page_name.h"
+#include "svg/svg_number.h"
 
 namespace morvex {
 
 namespace {
 
-// A character of the invisible text stands in the temporary file as this
-// byte, the font's index (4 bytes, little-endian) and the code, until the
-// glyph names are known. No other byte of the markup is a control byte.
-constexpr char kCharMark = '\x01';
-constexpr size_t kCharRefSize = 6;
-constexpr uint32_t kNoFont = 0xFFFFFFFFu;
-
 // Coordinates are TeX points: three decimals are far below a device pixel.
 constexpr int kPlaces = 3;
+// Sizes and places in ems get more; so do boxes, measured against the ink.
+constexpr int kSizePlaces = 4;
+constexpr int kEmPlaces = 4;
+// The size of text whose font is unknown.
+constexpr double kPlainTextSize = 10.0;
+constexpr int kBoxPlaces = 6;
+// SVG's pt is 1/72 in, TeX's 1/72.27 in.
+constexpr double kPtPerTexPt = 72.0 / 72.27;
 
-void appendNumber(std::string& out, double v, int places) {
-    if (!std::isfinite(v)) v = 0;
-    v = std::clamp(v, -1e15, 1e15);
-    char buf[64];
-    char* end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, places).ptr;
-    if (places > 0) {
-        while (end[-1] == '0') --end;
-        if (end[-1] == '.') --end;
+std::string number(double v, int places) { return svgNumber(v, places); }
+
+void appendHexColor(std::string& out, Rgb c) {
+    static const char kHex[] = "0123456789abcdef";
+    out += '#';
+    for (uint8_t b : {c.r, c.g, c.b}) {
+        out += kHex[b >> 4];
+        out += kHex[b & 15];
     }
-    std::string_view s(buf, static_cast<size_t>(end - buf));
-    out.append(s == "-0" ? "0" : s);
 }
 
-std::string number(double v, int places = kPlaces) {
-    std::string s;
-    appendNumber(s, v, places);
-    return s;
-}
-
-// An id prefix for a font's glyphs from its name: letters, digits, '-' and
-// '.' kept, every other byte as _XX, so that distinct names give distinct
-// ids (the code follows the last '-') and documents pasted into one HTML
-// page share an id only for one glyph.
-std::string glyphIdPrefix(const std::string& fontName) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string id = "mvx-";
-    for (unsigned char c : fontName) {
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.') {
-            id += static_cast<char>(c);
-        } else {
-            id += '_';
-            id += kHex[c >> 4];
-            id += kHex[c & 15];
-        }
-    }
-    id += '-';
-    return id;
-}
-
-// Attribute text from outside (path data read back from Ghostscript's
-// output): the markup characters escaped, anything but printable ASCII a
-// space.
-std::string attributeText(const std::string& text) {
-    std::string s;
-    s.reserve(text.size());
-    for (unsigned char c : text) {
-        if (c == '&')
-            s += "&amp;";
-        else if (c == '<')
-            s += "&lt;";
-        else if (c == '"')
-            s += "&quot;";
-        else if (c < 0x20 || c > 0x7E)
-            s += ' ';
-        else
-            s += static_cast<char>(c);
-    }
-    return s;
-}
-
-std::string escapedText(const std::u32string& chars) {
-    std::string s;
-    for (char32_t c : chars) {
-        if (c == '&')
-            s += "&amp;";
-        else if (c == '<')
-            s += "&lt;";
-        else if (c == '>')
-            s += "&gt;";
-        else
-            s += utf8(c);
-    }
-    return s;
-}
-
-// The text of a code whose glyph name stands for no character: conv's,
-// with the one control character it keeps (DEL) moved to the private use
-// area as conv moves the others.
-std::string codeText(unsigned char code) {
-    char32_t c = convCodePoint(code);
-    return textCharacter(c) ? convCode(code) : utf8(0xE000 + code);
-}
-
-std::string hexColor(Rgb c) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "#%02x%02x%02x", c.r, c.g, c.b);
-    return buf;
-}
-
-// A file in the temporary directory that no one else sees: unlinked at
-// once, closed on exec so that Ghostscript does not inherit it.
-FileHandle anonymousFile() {
-    std::error_code ec;
-    std::filesystem::path base = std::filesystem::temp_directory_path(ec);
-    if (ec) base = "/tmp";
-    std::string tmpl = (base / "morvex-text-XXXXXX").string();
-    int fd = mkostemp(tmpl.data(), O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    unlink(tmpl.c_str());
-    std::FILE* f = fdopen(fd, "w+b");
-    if (f == nullptr) close(fd);
-    return FileHandle(f);
-}
-
-// The glyph of a code, when the extraction gave one to draw.
-const GlyphRecord* drawnGlyph(const GeneratedFont* font, size_t code) {
-    const GlyphRecord* g = font != nullptr ? font->glyph(static_cast<int>(code)) : nullptr;
-    if (g == nullptr || g->name == ".notdef" || g->outline.empty()) return nullptr;
-    return g;
+// The codes each font's glyphs are used with on a page.
+std::vector<std::bitset<256>> codesOf(const PageModel& page, size_t fonts) {
+    std::vector<std::bitset<256>> codes(fonts);
+    for (const PageItem& item : page.items)
+        if (item.kind == ItemKind::Glyph && item.font < fonts) codes[item.font].set(item.code);
+    return codes;
 }
 
 }  // namespace
 
-PathsDocument::PathsDocument(FileHandle svg, std::FILE* log, std::FILE* out)
-    : svg(std::move(svg)), log(log), out(out), textFile(anonymousFile()) {
-    if (!textFile) std::fputs("\nCan not create a temporary file: the document has no invisible text.\n", out);
-    // Each kind of special the document acts on, by its prefix.
-    specials.add(ColorHandler::kPrefix, colors);
-}
-
-void PathsDocument::head() {
-    std::fprintf(svg.get(), "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>");
-    std::fprintf(svg.get(), "\n<!-- Generator: MORVEX version %s, glyphs as paths -->", kMorvexVersion);
-}
-
-void PathsDocument::openRoot(double width, double height) {
-    // The user unit is the TeX point; width and height say the same size
-    // in PostScript points (1/72 in), the unit of SVG.
-    constexpr double kPtPerTexPt = 72.0 / 72.27;
-    std::fprintf(svg.get(),
-                 "\n<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
-                 "version=\"1.1\"\n     width=\"%spt\" height=\"%spt\" viewBox=\"0 0 %s %s\">",
-                 number(width * kPtPerTexPt, 6).c_str(), number(height * kPtPerTexPt, 6).c_str(),
-                 number(width, 6).c_str(), number(height, 6).c_str());
-    rootOpen = true;
-}
-
-void PathsDocument::prologue(const DviFrame& frame, int32_t selectedPage) {
-    if (rootOpen) return;
-    ptPerDvi = std::isfinite(frame.ptPerDvi) ? static_cast<double>(frame.ptPerDvi) : 0.0;
-    const double width = frame.u * ptPerDvi + 72.27;
-    pageHeight = frame.l * ptPerDvi + 72.27;
-    // A number no page carries still gets an empty page box.
-    auto pages = std::count(frame.pageNumbers.begin(), frame.pageNumbers.end(), selectedPage);
-    openRoot(width, pageHeight * static_cast<double>(std::max<decltype(pages)>(pages, 1)));
-}
-
-void PathsDocument::pageBegin(int32_t count0) {
-    if (!rootOpen) prologue(DviFrame{}, count0);
-    closePage();
-    pageOpen = true;
-    pageNumber = count0;
-    pageTop = static_cast<double>(pageIndex) * pageHeight;
-    ++pageIndex;
-    pageUses = pageRules = 0;
-    if (pageTop == 0)
-        std::fputs("\n<g>", svg.get());
-    else
-        std::fprintf(svg.get(), "\n<g transform=\"translate(0 %s)\">", number(pageTop).c_str());
-    machine.pageBegin(count0);
-}
-
-void PathsDocument::closePage() {
-    machine.closePage();
-    if (!pageOpen) return;
-    if (fillOpen) std::fputs("\n</g>", svg.get());
-    fillOpen = false;
-    std::fputs("\n</g>", svg.get());
-    pageOpen = false;
-    std::fprintf(log, "\nPaths: page %d (%llu of the document): %llu glyphs, %llu rules", pageNumber,
-                 static_cast<unsigned long long>(pageIndex), static_cast<unsigned long long>(pageUses),
-                 static_cast<unsigned long long>(pageRules));
-}
-
-void PathsDocument::pageEnd() {
-    machine.pageEnd();
-    closePage();
-}
-
-void PathsDocument::fontSelect(int32_t font) { machine.fontSelect(font); }
-void PathsDocument::movement(int32_t, int32_t) { machine.movement(); }
-void PathsDocument::plain(PlainCommand) { machine.other(); }
-
-void PathsDocument::special(const SpecialEvent& special) {
-    machine.other();
-    specials.dispatch(special, true);
-}
-
-void PathsDocument::unselectedSpecial(const SpecialEvent& special) { specials.dispatch(special, false); }
-
-// The group that gives the glyphs and rules that follow their colour, opened
-// only once something is drawn in it.
-void PathsDocument::useFill() {
-    const Rgb want = colors.current();
-    if (fillOpen && openFill == want) return;
-    if (fillOpen) std::fputs("\n</g>", svg.get());
-    std::fprintf(svg.get(), "\n<g fill=\"%s\">", hexColor(want).c_str());
-    fillOpen = true;
-    openFill = want;
-}
-
-uint32_t PathsDocument::fontIndex(const CharEvent& c) {
-    FontSlot& slot = slots[static_cast<size_t>(c.font) & 0xFF];
-    const FontDef& def = *c.fontDef;
-    if (slot.valid && slot.s == def.s && slot.name == def.name) return slot.index;
-    auto [it, added] = fontByName.try_emplace(def.name, static_cast<uint32_t>(fonts.size()));
-    if (added) fonts.push_back({def.name, glyphIdPrefix(def.name), {}});
-    slot.valid = true;
-    slot.name = def.name;
-    slot.s = def.s;
-    slot.index = it->second;
-    slot.transform = "\" transform=\"matrix(";
-    const std::string size = number(def.s * ptPerDvi, 4);
-    slot.transform += size + " 0 0 " + size + " ";
-    return slot.index;
-}
-
-void PathsDocument::character(const CharEvent& c) {
-    if (!pageOpen) {
-        machine.character(c.code, c.h, c.v);
-        return;
+PathsDocument::PathsDocument(FileHandle svg, std::string path, const GlyphTable& glyphs, const FontRegistry& fonts,
+                             std::vector<PlacedBox> placed, PageBox fallback, double ptPerDvi, std::FILE* log,
+                             std::FILE* out)
+    : stack(std::move(svg)),
+      stackPath(std::move(path)),
+      glyphs(glyphs),
+      boxes(std::move(placed)),
+      fallback(fallback),
+      ptPerDvi(ptPerDvi),
+      log(log),
+      out(out) {
+    std::FILE* f = stack.get();
+    head(f);
+    single = boxes.size() <= 1;
+    if (single) {
+        const PageBox& box = boxes.empty() ? fallback : boxes.front().box;
+        root(f, box, box.width, box.height);
+    } else {
+        double width = 0, height = 0;
+        for (const PlacedBox& p : boxes) {
+            width = std::max(width, p.box.width);
+            height += p.box.height;
+        }
+        PageBox all;
+        all.width = width;
+        all.height = height;
+        root(f, all, width, height);
     }
-    const unsigned char code = static_cast<unsigned char>(c.code & 0xFF);
-    const uint32_t index = c.fontDef != nullptr ? fontIndex(c) : kNoFont;
-    machine.character(c.code, c.h, c.v);
-    if (textFile && machine.state() == SM_RUN) {
-        if (runText.empty()) runSize = c.fontDef != nullptr ? c.fontDef->s : 0;
-        runText += kCharMark;
-        for (int i = 0; i < 4; ++i) runText += static_cast<char>((index >> (8 * i)) & 0xFF);
-        runText += static_cast<char>(code);
-        runWidth += c.advance;
+    std::vector<std::bitset<256>> codes;
+    for (const RegisteredFont& font : fonts.fonts()) codes.push_back(font.codes);
+    codes.resize(glyphs.size());
+    defs(f, codes);
+}
+
+PathsDocument::PathsDocument(std::string pattern, std::vector<uint64_t> named, const GlyphTable& glyphs,
+                             std::vector<PlacedBox> placed, PageBox fallback, double ptPerDvi, std::FILE* log,
+                             std::FILE* out)
+    : pattern(std::move(pattern)),
+      named(std::move(named)),
+      glyphs(glyphs),
+      boxes(std::move(placed)),
+      fallback(fallback),
+      ptPerDvi(ptPerDvi),
+      log(log),
+      out(out) {}
+
+void PathsDocument::head(std::FILE* f) {
+    std::fprintf(f, "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>");
+    std::fprintf(f, "\n<!-- Generator: MORVEX version %s, glyphs as paths -->", kMorvexVersion);
+}
+
+// The user unit is the TeX point; width and height say the same size in
+// PostScript points (1/72 in), the unit of SVG. A box with a baseline sits
+// on the baseline of the text around it in HTML.
+void PathsDocument::root(std::FILE* f, const PageBox& box, double width, double height) {
+    line = "\n<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
+           "version=\"1.1\"\n     width=\"";
+    appendNumber(line, width * kPtPerTexPt, kBoxPlaces);
+    line += "pt\" height=\"";
+    appendNumber(line, height * kPtPerTexPt, kBoxPlaces);
+    line += "pt\" viewBox=\"";
+    for (double v : {box.x, box.y, width, height}) {
+        appendNumber(line, v, kBoxPlaces);
+        line += ' ';
     }
-    if (index == kNoFont) return;
-    UsedFont& font = fonts[index];
-    font.codes.set(code);
-    useFill();
-    line = "\n<use xlink:href=\"#";
-    line += font.id;
-    line += std::to_string(code);
-    line += slots[static_cast<size_t>(c.font) & 0xFF].transform;
-    appendNumber(line, onPage(c.h), kPlaces);
-    line += ' ';
-    appendNumber(line, onPage(c.v), kPlaces);
-    line += ")\"/>";
-    std::fwrite(line.data(), 1, line.size(), svg.get());
-    ++pageUses;
-}
-
-void PathsDocument::rule(const RuleEvent& r) {
-    machine.rule(r.width);
-    if (!pageOpen || r.height <= 0 || r.width <= 0) return;
-    useFill();
-    // The rule's bottom left corner is at (h, v) and it rises from there.
-    line = "\n<rect x=\"";
-    appendNumber(line, onPage(r.h), kPlaces);
-    line += "\" y=\"";
-    appendNumber(line, onPage(static_cast<double>(r.v) - r.height), kPlaces);
-    line += "\" width=\"";
-    appendNumber(line, r.width * ptPerDvi, kPlaces);
-    line += "\" height=\"";
-    appendNumber(line, r.height * ptPerDvi, kPlaces);
-    line += "\"/>";
-    std::fwrite(line.data(), 1, line.size(), svg.get());
-    ++pageRules;
-}
-
-void PathsDocument::openText(int32_t) {
-    lastRun = RunEnd{};
-    if (!textFile) return;
-    line = "\n<text fill=\"transparent\" xml:space=\"preserve\"";
-    if (pageTop != 0) line += " transform=\"translate(0 " + number(pageTop) + ")\"";
-    // Nothing stands between the elements inside the text but the spaces
-    // that separate words: any other white space would be text too.
+    line.back() = '"';
+    if (box.hasBaseline) {
+        line += " style=\"vertical-align:-";
+        appendNumber(line, box.depth * kPtPerTexPt, kBoxPlaces);
+        line += "pt\"";
+    }
     line += '>';
-    std::fwrite(line.data(), 1, line.size(), textFile.get());
-}
-
-void PathsDocument::openSpan(int32_t) {}
-void PathsDocument::closeSpan() {}
-
-void PathsDocument::closeText() {
-    if (textFile) std::fputs("</text>", textFile.get());
-}
-
-// One element a run at the run's position, stretched to the run's width so
-// that a selection covers the glyphs it copies. A gap of more than a thin
-// space, or a new line, separates it from the run before by a space.
-void PathsDocument::endRun(const TextRun& run) {
-    if (!textFile) return;
-    line.clear();
-    if (lastRun.valid) {
-        const double em = lastRun.size > 0 ? lastRun.size : 1.0;
-        const double gap = static_cast<double>(run.startH) - static_cast<double>(lastRun.h);
-        const double drop = std::abs(static_cast<double>(run.startV) - lastRun.v);
-        if (drop > 0.8 * em || gap > 0.15 * em || gap < -em) line += ' ';
-    }
-    line += "<tspan\n x=\"";
-    appendNumber(line, onPage(run.startH), kPlaces);
-    line += "\" y=\"";
-    appendNumber(line, onPage(run.startV), kPlaces);
-    line += "\" font-size=\"";
-    appendNumber(line, runSize > 0 ? runSize * ptPerDvi : 10.0, kPlaces);
-    if (runWidth > 0) {
-        line += "\" textLength=\"";
-        appendNumber(line, static_cast<double>(runWidth) * ptPerDvi, kPlaces);
-        line += "\" lengthAdjust=\"spacingAndGlyphs";
-    }
-    line += "\">";
-    line += runText;
-    line += "</tspan>";
-    std::fwrite(line.data(), 1, line.size(), textFile.get());
-    lastRun = {true, static_cast<int64_t>(run.startH) + runWidth, run.startV, runSize};
-    runText.clear();
-    runWidth = 0;
-    runSize = 0;
-}
-
-void PathsDocument::end(const std::map<std::string, GeneratedFont>& glyphs, const GlyphList* names) {
-    finish(&glyphs, names);
-}
-
-bool PathsDocument::close() {
-    finish(nullptr, nullptr);
-    textFile.reset();
-    return closeChecked(svg);
-}
-
-void PathsDocument::finish(const std::map<std::string, GeneratedFont>* outlines, const GlyphList* names) {
-    if (finished || !svg) return;
-    finished = true;
-    if (!rootOpen) openRoot(0, 0);
-    closePage();
-    writeText(outlines, names);
-    writeDefs(outlines);
-    std::fputs("\n</svg>\n", svg.get());
-}
-
-// The invisible text of every page, its characters now named: by the glyph
-// list for the glyph names the fonts give, as conv writes them otherwise.
-void PathsDocument::writeText(const std::map<std::string, GeneratedFont>* outlines, const GlyphList* names) {
-    if (!textFile) return;
-    if (outlines != nullptr && !outlines->empty() && names == nullptr)
-        std::fputs("\nPaths: glyphlist.txt not found; the text is that of the codes", log);
-    std::vector<std::array<std::string, 256>> texts(fonts.size());
-    for (size_t i = 0; i < fonts.size(); ++i) {
-        const GeneratedFont* font = nullptr;
-        if (outlines != nullptr)
-            if (auto it = outlines->find(fonts[i].name); it != outlines->end()) font = &it->second;
-        for (size_t code = 0; code < 256; ++code) {
-            if (!fonts[i].codes[code]) continue;
-            std::optional<std::u32string> chars;
-            const GlyphRecord* glyph = font != nullptr ? font->glyph(static_cast<int>(code)) : nullptr;
-            if (names != nullptr && glyph != nullptr) chars = names->characters(glyph->name, fonts[i].name);
-            texts[i][code] = chars ? escapedText(*chars) : codeText(static_cast<unsigned char>(code));
-        }
-    }
-    std::array<std::string, 256> plain;
-    for (size_t code = 0; code < 256; ++code) plain[code] = codeText(static_cast<unsigned char>(code));
-
-    std::FILE* f = textFile.get();
-    std::fflush(f);
-    std::rewind(f);
-    std::string pending;  // a reference cut by the end of a block
-    std::vector<char> block(65536);
-    size_t got;
-    while ((got = std::fread(block.data(), 1, block.size(), f)) > 0) {
-        pending.append(block.data(), got);
-        size_t at = 0;
-        while (at < pending.size()) {
-            size_t mark = pending.find(kCharMark, at);
-            if (mark == std::string::npos) mark = pending.size();
-            std::fwrite(pending.data() + at, 1, mark - at, svg.get());
-            at = mark;
-            if (at == pending.size() || pending.size() - at < kCharRefSize) break;
-            uint32_t index = 0;
-            for (int i = 0; i < 4; ++i)
-                index |= static_cast<uint32_t>(static_cast<unsigned char>(pending[at + 1 + i])) << (8 * i);
-            const auto code = static_cast<unsigned char>(pending[at + 5]);
-            const std::string& text = index < texts.size() ? texts[index][code] : plain[code];
-            std::fputs(text.c_str(), svg.get());
-            at += kCharRefSize;
-        }
-        pending.erase(0, at);
-    }
-    if (std::ferror(f)) std::fputs("\nCan not read back the invisible text of the document.\n", out);
+    flushLine(f);
 }
 
 // Each glyph the pages use, once, in units of the em with y down, so that a
 // use scales it by the font's size. A glyph the fonts do not have is an
 // empty group: its uses draw nothing.
-void PathsDocument::writeDefs(const std::map<std::string, GeneratedFont>* outlines) {
-    std::fputs("\nPaths: glyphs defined:", log);
+void PathsDocument::defs(std::FILE* f, const std::vector<std::bitset<256>>& codes) {
     bool any = false;
-    for (const UsedFont& font : fonts) {
-        if (font.codes.none()) continue;
-        if (!any) std::fputs("\n<defs>", svg.get());
+    for (uint32_t i : glyphs.byName()) {
+        if (i >= codes.size() || codes[i].none()) continue;
+        const FontGlyphs& font = glyphs.font(static_cast<uint32_t>(i));
+        if (!any) line += "\n<defs>";
         any = true;
-        const GeneratedFont* outline = nullptr;
-        if (outlines != nullptr)
-            if (auto it = outlines->find(font.name); it != outlines->end()) outline = &it->second;
-        std::fprintf(log, " %s[", printable(font.name).c_str());
-        std::string scale;
-        if (outline != nullptr) {
-            const double upm = outline->unitsPerEm.value;
-            const double unit = upm > 0 ? 1.0 / upm : 0.001;
-            char buf[32];
-            std::snprintf(buf, sizeof buf, "%.9g", unit);
-            scale = std::string(" transform=\"scale(") + buf + " -" + buf + ")\"";
-        }
-        bool first = true;
         for (size_t code = 0; code < 256; ++code) {
-            if (!font.codes[code]) continue;
-            const GlyphRecord* g = drawnGlyph(outline, code);
-            std::fprintf(log, "%s%zu=%s", first ? "" : " ", code,
-                         g != nullptr ? printable(g->name).c_str() : "(none)");
-            first = false;
-            line = "\n<";
-            line += g != nullptr ? "path" : "g";
-            line += " id=\"" + font.id + std::to_string(code) + "\"";
-            if (g != nullptr) line += scale + " d=\"" + attributeText(g->outline) + "\"";
+            if (!codes[i][code]) continue;
+            const GlyphDef& g = font.glyphs[code];
+            line += g.drawn ? "\n<path id=\"" : "\n<g id=\"";
+            line += font.idPrefix;
+            line += std::to_string(code);
+            line += '"';
+            if (g.drawn) {
+                line += font.scale;
+                line += " d=\"";
+                line += g.d;
+                line += '"';
+            }
             line += "/>";
-            std::fwrite(line.data(), 1, line.size(), svg.get());
         }
-        std::fputc(']', log);
     }
-    if (any) std::fputs("\n</defs>", svg.get());
+    if (any) line += "\n</defs>";
+    flushLine(f);
+}
+
+void PathsDocument::flushLine(std::FILE* f) {
+    std::fwrite(line.data(), 1, line.size(), f);
+    line.clear();
+}
+
+// The page's glyphs and rules in its colours, then its text; shift moves
+// the page's box to its place in the document.
+void PathsDocument::drawPage(std::FILE* f, const PageModel& page, const PageBox& box, Origin shift) {
+    if (shift.x == 0 && shift.y == 0) {
+        line += "\n<g>";
+    } else {
+        line += "\n<g transform=\"translate(";
+        appendNumber(line, shift.x, kBoxPlaces);
+        line += ' ';
+        appendNumber(line, shift.y, kBoxPlaces);
+        line += ")\">";
+    }
+    const Origin at{box.originX, box.originY};
+    drawItems(page, at);
+    drawText(page, at);
+    line += "\n</g>";
+    flushLine(f);
+}
+
+// The groups that give what they hold its fill and, for glyphs, the size
+// of their font; each opened only once something is drawn in it.
+class PathsDocument::Groups {
+public:
+    explicit Groups(std::string& line) : line(line) {}
+    void fill(Rgb want) {
+        if (fillOpen && color == want) return;
+        close();
+        line += "\n<g fill=\"";
+        appendHexColor(line, want);
+        line += "\">";
+        fillOpen = true;
+        color = want;
+    }
+    // scale is the size in TeX points as written.
+    void scale(const std::string& size) {
+        if (scaleOpen && scaled == size) return;
+        closeScale();
+        line += "\n<g transform=\"scale(";
+        line += size;
+        line += ")\">";
+        scaleOpen = true;
+        scaled = size;
+    }
+    void closeScale() {
+        if (scaleOpen) line += "\n</g>";
+        scaleOpen = false;
+    }
+    void close() {
+        closeScale();
+        if (fillOpen) line += "\n</g>";
+        fillOpen = false;
+    }
+
+private:
+    std::string& line;
+    bool fillOpen = false, scaleOpen = false;
+    Rgb color;
+    std::string scaled;
+};
+
+void PathsDocument::drawItems(const PageModel& page, Origin at) {
+    Groups groups(line);
+    uint64_t uses = 0, rules = 0;
+    // The font and size met last: the start of a use and the size.
+    uint32_t lastFont = kNoFont, lastSize = 0;
+    std::string usePrefix, size;
+    double sizePt = 1;
+    for (const PageItem& item : page.items) {
+        if (item.kind == ItemKind::Markup) {
+            groups.close();
+            if (item.font < page.markup.size()) drawMarkup(page.markup[item.font], at);
+            continue;
+        }
+        if (item.kind == ItemKind::Glyph && item.font >= glyphs.size()) continue;
+        groups.fill(item.fill);
+        if (item.kind == ItemKind::Rule) {
+            groups.closeScale();
+            drawRule(item, at);
+            ++rules;
+            continue;
+        }
+        if (item.font != lastFont || item.size != lastSize) {
+            lastFont = item.font;
+            lastSize = item.size;
+            usePrefix = "\n<use xlink:href=\"#" + glyphs.font(item.font).idPrefix;
+            size = number(item.size * ptPerDvi, kSizePlaces);
+            sizePt = std::round(item.size * ptPerDvi * 1e4) / 1e4;
+        }
+        // Positions in the font's ems, inside the group scaled to its size.
+        groups.scale(size);
+        line += usePrefix;
+        drawUse(item, at, sizePt);
+        ++uses;
+    }
+    groups.close();
+    std::fprintf(log, "\nPaths: page %d at position %llu: %llu glyphs, %llu rules", page.count0,
+                 static_cast<unsigned long long>(page.position), static_cast<unsigned long long>(uses),
+                 static_cast<unsigned long long>(rules));
+}
+
+// The rest of a glyph's use: its code and its place in ems of its size,
+// written in one piece (it is written for every character).
+void PathsDocument::drawUse(const PageItem& item, Origin at, double sizePt) {
+    static constexpr std::string_view kX = "\" x=\"", kY = "\" y=\"", kEnd = "\"/>";
+    char buf[3 + 2 * kNumberRoom + 16];
+    char* end = std::to_chars(buf, buf + 3, item.code).ptr;
+    end = std::copy(kX.begin(), kX.end(), end);
+    end = writeNumber(end, sizePt > 0 ? (item.h * ptPerDvi + at.x) / sizePt : 0, kEmPlaces);
+    end = std::copy(kY.begin(), kY.end(), end);
+    end = writeNumber(end, sizePt > 0 ? (item.v * ptPerDvi + at.y) / sizePt : 0, kEmPlaces);
+    end = std::copy(kEnd.begin(), kEnd.end(), end);
+    line.append(buf, end);
+}
+
+// The rule's bottom left corner is at (h, v) and it rises from there.
+void PathsDocument::drawRule(const PageItem& item, Origin at) {
+    line += "\n<rect x=\"";
+    appendNumber(line, item.h * ptPerDvi + at.x, kPlaces);
+    line += "\" y=\"";
+    appendNumber(line, (static_cast<double>(item.v) - item.height) * ptPerDvi + at.y, kPlaces);
+    line += "\" width=\"";
+    appendNumber(line, item.width * ptPerDvi, kPlaces);
+    line += "\" height=\"";
+    appendNumber(line, item.height * ptPerDvi, kPlaces);
+    line += "\"/>";
+}
+
+// Markup is drawn in TeX points from the DVI origin.
+void PathsDocument::drawMarkup(const DrawnMarkup& markup, Origin at) {
+    line += "\n<g transform=\"translate(";
+    appendNumber(line, at.x, kPlaces);
+    line += ' ';
+    appendNumber(line, at.y, kPlaces);
+    line += ")\">";
+    line += markup.elements;
+    line += "\n</g>";
+}
+
+// One element a run at the run's position, stretched to the run's width so
+// that a selection covers the glyphs it copies; a space between runs where
+// words or lines part. Nothing else stands between the elements: any other
+// white space would be text too.
+void PathsDocument::drawText(const PageModel& page, Origin at) {
+    if (page.spans.empty()) return;
+    // The size of the first run for all, unless a run says another.
+    const auto sizeOf = [&](const TextSpan& span) {
+        return number(span.size > 0 ? span.size * ptPerDvi : kPlainTextSize, kPlaces);
+    };
+    const std::string common = sizeOf(page.spans.front());
+    line += "\n<text fill=\"transparent\" xml:space=\"preserve\" font-size=\"" + common + "\">";
+    for (const TextSpan& span : page.spans) {
+        if (span.spaceBefore) line += ' ';
+        line += "<tspan\n x=\"";
+        appendNumber(line, span.h * ptPerDvi + at.x, kPlaces);
+        line += "\" y=\"";
+        appendNumber(line, span.v * ptPerDvi + at.y, kPlaces);
+        if (const std::string size = sizeOf(span); size != common) line += "\" font-size=\"" + size;
+        if (span.width > 0) {
+            line += "\" textLength=\"";
+            appendNumber(line, static_cast<double>(span.width) * ptPerDvi, kPlaces);
+            line += "\" lengthAdjust=\"spacingAndGlyphs";
+        }
+        line += "\">";
+        const size_t end = std::min<size_t>(page.chars.size(), size_t{span.first} + span.count);
+        for (size_t i = span.first; i < end; ++i) line += glyphs.text(page.chars[i].font, page.chars[i].code);
+        line += "</tspan>";
+    }
+    line += "</text>";
+}
+
+// The box gathered for the page; a page the gathering did not see (it
+// cannot happen with one file read twice) gets the fallback.
+PageBox PathsDocument::boxOf(const PageModel& page) {
+    if (nextBox < boxes.size() && boxes[nextBox].position == page.position) return boxes[nextBox++].box;
+    return fallback;
+}
+
+void PathsDocument::fail(const std::string& path, bool creating) {
+    failure = path;
+    createFailed = creating;
+    if (creating)
+        std::fprintf(out, "\nCan not open %s as output file; no later page was written.\n", path.c_str());
+    else
+        std::fprintf(out, "\nCan not write %s: the SVG document is incomplete.\n", path.c_str());
+}
+
+bool PathsDocument::writeOwnDocument(const PageModel& page, const PageBox& box) {
+    // A page the chain of pages does not list (a file that hides pages
+    // from it): its name was never checked, and it might be another file's.
+    if (!std::binary_search(named.begin(), named.end(), page.position)) {
+        std::fprintf(out, "\nThe page at position %llu is not in the file's chain of pages; it was not written.\n",
+                     static_cast<unsigned long long>(page.position));
+        return false;
+    }
+    const std::string path = pageFileName(pattern, static_cast<uint32_t>(page.position));
+    FileHandle f = openFile(path.c_str(), "wb");
+    if (!f) {
+        fail(path, true);
+        return false;
+    }
+    head(f.get());
+    root(f.get(), box, box.width, box.height);
+    defs(f.get(), codesOf(page, glyphs.size()));
+    drawPage(f.get(), page, box, {});
+    std::fputs("\n</svg>\n", f.get());
+    if (!closeChecked(f)) fail(path, false);
+    return failure.empty();
+}
+
+void PathsDocument::page(PageModel& page) {
+    if (!failure.empty()) return;
+    const PageBox box = boxOf(page);
+    if (!stack) {
+        if (!writeOwnDocument(page, box)) return;
+    } else if (single) {
+        drawPage(stack.get(), page, box, {});
+    } else {
+        drawPage(stack.get(), page, box, {-box.x, stackTop - box.y});
+        stackTop += box.height;
+    }
+    if (!failure.empty()) return;
+    std::fputc('\n', out);
+    printDimensions(out, box);
+}
+
+bool PathsDocument::close() {
+    if (!stack) return failure.empty();
+    std::fputs("\n</svg>\n", stack.get());
+    if (!closeChecked(stack) && failure.empty()) fail(stackPath, false);
+    return failure.empty();
 }
 
 }  // namespace morvex

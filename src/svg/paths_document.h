@@ -1,140 +1,87 @@
 #pragma once
-// The self-contained SVG document of --paths: every glyph drawn as a path
-// (one definition per glyph, a use per character at its own position),
-// every rule as a rectangle, colours from the colour specials, and the
-// page's text as invisible, selectable text, so that any browser draws the
-// page exactly and finds and copies its words.
+// The self-contained SVG documents of --paths, written from page models:
+// every glyph drawn as a path (one definition per glyph, a use per
+// character at its own position), every rule as a rectangle, colours from
+// the colour specials, and the page's text as invisible, selectable text,
+// so that any browser draws the page exactly and finds and copies its
+// words.
 //
-// The pages are written as they come. Their invisible text waits in a
-// temporary file until the fonts are known: its characters are those the
-// glyph names denote, and the glyph names come from the same extraction
-// as the outlines, after the pages. It follows the pages, then the glyph
-// definitions close the document.
-#include <array>
-#include <bitset>
+// The glyphs of all pages are known before the first page is written.
+// The pages go either one below the other into one document, or each into
+// a document of its own.
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
-#include "base/dvi_frame.h"
 #include "base/file_handle.h"
-#include "base/page_events.h"
-#include "specials/color_handler.h"
-#include "specials/special_dispatcher.h"
-#include "fonts/generated_font.h"
-#include "text/text_machine.h"
+#include "svg/glyph_table.h"
+#include "svg/page_box.h"
+#include "svg/page_builder.h"
+#include "svg/page_model.h"
 
 namespace morvex {
 
-class GlyphList;
-
-class PathsDocument final : public PageSink, private TextMarkup {
+class PathsDocument final : public PageConsumer {
 public:
-    PathsDocument(FileHandle svg, std::FILE* log, std::FILE* out);
+    // The pages go into svg, one below the other, in boxes (one per page
+    // to come, in their order; none: one empty page box, fallback).
+    PathsDocument(FileHandle svg, std::string path, const GlyphTable& glyphs, const FontRegistry& fonts,
+                  std::vector<PlacedBox> boxes, PageBox fallback, double ptPerDvi, std::FILE* log, std::FILE* out);
+    // Each page goes into a document of its own, named by pattern's %p;
+    // only the pages at positions named (those whose names were checked
+    // against the run's other files).
+    PathsDocument(std::string pattern, std::vector<uint64_t> named, const GlyphTable& glyphs,
+                  std::vector<PlacedBox> boxes, PageBox fallback, double ptPerDvi, std::FILE* log, std::FILE* out);
 
-    // The XML declaration and the generator comment.
-    void head();
-    // The root element: the page box of the default document, one box per
-    // page that carries selectedPage, stacked top to bottom.
-    void prologue(const DviFrame& frame, int32_t selectedPage);
-    // The invisible text, the glyph definitions the pages used, and the
-    // closing tag.
-    // names: the glyph list, none when it was not found.
-    void end(const std::map<std::string, GeneratedFont>& glyphs, const GlyphList* names);
-    // Closes the document, ending it first if end was not reached (a run
-    // cut short): its glyphs then have empty definitions and its text the
-    // characters of the codes. False when a write or the close failed.
+    // Writes the page, then its dimensions on standard output.
+    void page(PageModel& page) override;
+
+    // Ends the document of all pages. False when a document could not be
+    // made or written; failedPath and failedToCreate then say which and
+    // how, and the message has been printed.
     bool close();
-
-    TextState state() const { return machine.state(); }
-
-    void pageBegin(int32_t count0) override;
-    void pageEnd() override;
-    void fontSelect(int32_t font) override;
-    void character(const CharEvent& c) override;
-    void rule(const RuleEvent& r) override;
-    void movement(int32_t h, int32_t v) override;
-    void special(const SpecialEvent& special) override;
-    void unselectedSpecial(const SpecialEvent& special) override;
-    void plain(PlainCommand command) override;
+    const std::string& failedPath() const { return failure; }
+    bool failedToCreate() const { return createFailed; }
 
 private:
-    // A font of the pages by its name: its glyphs are defined once, under
-    // ids made from the name, whatever sizes the pages use it at.
-    struct UsedFont {
-        std::string name;
-        std::string id;  // the id prefix of its glyphs
-        std::bitset<256> codes;
-    };
-    // The font of a font number as last seen, so that a character finds
-    // its font without a lookup by name.
-    struct FontSlot {
-        bool valid = false;
-        std::string name;
-        uint32_t s = 0;
-        uint32_t index = 0;
-        std::string transform;  // "\" transform=\"matrix(S 0 0 S "
-    };
-    // The end of the run written last on the page, for the space that
-    // separates words in the invisible text.
-    struct RunEnd {
-        bool valid = false;
-        int64_t h = 0;
-        int32_t v = 0;
-        uint32_t size = 0;
+    struct Origin {
+        double x = 0, y = 0;
     };
 
-    void openText(int32_t page) override;
-    void openSpan(int32_t font) override;
-    void closeSpan() override;
-    void closeText() override;
-    void endRun(const TextRun& run) override;
+    void head(std::FILE* f);
+    void root(std::FILE* f, const PageBox& box, double width, double height);
+    void defs(std::FILE* f, const std::vector<std::bitset<256>>& codes);
+    void drawPage(std::FILE* f, const PageModel& page, const PageBox& box, Origin shift);
+    class Groups;
+    void drawItems(const PageModel& page, Origin at);
+    void drawUse(const PageItem& item, Origin at, double sizePt);
+    void drawRule(const PageItem& item, Origin at);
+    void drawMarkup(const DrawnMarkup& markup, Origin at);
+    void drawText(const PageModel& page, Origin at);
+    void flushLine(std::FILE* f);
+    PageBox boxOf(const PageModel& page);
+    void fail(const std::string& path, bool creating);
+    // False when the page has no document: not named, or a failure.
+    bool writeOwnDocument(const PageModel& page, const PageBox& box);
 
-    void openRoot(double width, double height);
-    void closePage();
-    void finish(const std::map<std::string, GeneratedFont>* outlines, const GlyphList* names);
-    void writeText(const std::map<std::string, GeneratedFont>* outlines, const GlyphList* names);
-    void writeDefs(const std::map<std::string, GeneratedFont>* outlines);
-    uint32_t fontIndex(const CharEvent& c);
-    void useFill();
-    // A DVI coordinate in TeX points from the page box's corner, one inch in.
-    double onPage(double dvi) const { return dvi * ptPerDvi + 72.27; }
-
-    FileHandle svg;
+    FileHandle stack;         // the one document, when the pages stack
+    std::string stackPath;
+    std::string pattern;      // the documents' names, when each page has its own
+    std::vector<uint64_t> named;  // the positions that may have one, ascending
+    const GlyphTable& glyphs;
+    std::vector<PlacedBox> boxes;
+    size_t nextBox = 0;
+    PageBox fallback;
+    const double ptPerDvi;
     std::FILE* const log;
     std::FILE* const out;
-    FileHandle textFile;  // the invisible text until end; none when it could not be made
-    TextMachine machine{*this, log};
 
-    double ptPerDvi = 0.0;
-    double pageHeight = 72.27;  // TeX points, margin included
-    bool rootOpen = false;
-    bool finished = false;
-
-    bool pageOpen = false;
-    int32_t pageNumber = 0;
-    uint64_t pageIndex = 0;  // pages begun
-    double pageTop = 0.0;    // the page's offset in the document, TeX points
-    uint64_t pageUses = 0, pageRules = 0;
-
-    SpecialDispatcher specials;
-    ColorHandler colors{log, "Paths: "};
-    bool fillOpen = false;
-    Rgb openFill;
-
-    std::vector<UsedFont> fonts;
-    std::map<std::string, uint32_t> fontByName;
-    std::array<FontSlot, 256> slots;
-
-    // The run the machine is collecting, one reference a character.
-    std::string runText;
-    int64_t runWidth = 0;
-    uint32_t runSize = 0;
-    RunEnd lastRun;
-
-    std::string line;  // the element being written
+    bool single = false;      // the stack holds one page, drawn as in its own document
+    double stackTop = 0;      // where the next stacked page goes, TeX points
+    std::string failure;
+    bool createFailed = false;
+    std::string line;         // markup waiting to be written
 };
 
 }  // namespace morvex

@@ -113,7 +113,7 @@ void TextDocument::endRun(const TextRun& run) {
     std::fputs("</tspan>", svg.get());
 }
 
-void TextDocument::pageBegin(int32_t count0) { machine.pageBegin(count0); }
+void TextDocument::pageBegin(int32_t count0, uint64_t) { machine.pageBegin(count0); }
 void TextDocument::pageEnd() { machine.pageEnd(); }
 void TextDocument::fontSelect(int32_t font) { machine.fontSelect(font); }
 void TextDocument::character(const CharEvent& c) { machine.character(c.code, c.h, c.v); }

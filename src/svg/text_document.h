@@ -35,7 +35,7 @@ public:
 
     TextState state() const { return machine.state(); }
 
-    void pageBegin(int32_t count0) override;
+    void pageBegin(int32_t count0, uint64_t position) override;
     void pageEnd() override;
     void fontSelect(int32_t font) override;
     void character(const CharEvent& c) override;

@@ -11,9 +11,9 @@ void TextMachine::startRun(int32_t hBefore, int32_t v) {
 // a zero code does not hide the codes after it.
 void TextMachine::append(int32_t code) {
     run.codes += static_cast<char>(code & 0xFF);
-    std::fputs("SM=(", log);
-    std::fwrite(run.codes.data(), 1, run.codes.size(), log);
-    std::fputc(')', log);
+    trace += "SM=(";
+    trace += run.codes;
+    trace += ')';
 }
 
 void TextMachine::endRun() {
@@ -80,7 +80,13 @@ void TextMachine::step(Input in, int32_t param, int32_t hBefore, int32_t v) {
             }
             break;
     }
-    std::fprintf(log, "\nSM=<%d>", static_cast<int>(machine));
+    // "\nSM=<%d>" with the state. Each event's trace is written in one
+    // piece, without the stream's lock (one thread owns the log): it is
+    // written for every character of every page.
+    static constexpr char kStateTrace[][8] = {"\nSM=<0>", "\nSM=<1>", "\nSM=<2>", "\nSM=<3>", "\nSM=<4>"};
+    trace.append(kStateTrace[machine], 7);
+    fwrite_unlocked(trace.data(), 1, trace.size(), log);
+    trace.clear();
 }
 
 }  // namespace morvex

@@ -78,6 +78,7 @@ private:
     std::FILE* const log;
     TextState machine = SM_OUTSIDE;
     TextRun run;
+    std::string trace;  // the trace of the event under way
 };
 
 }  // namespace morvex

@@ -126,7 +126,7 @@ TEST(DvipageTable, OnTheSelectedPageEveryCommandIsOneEvent) {
         p.go(onePage(row.cmds));
         const auto& events = p.events.events;
         ASSERT_FALSE(events.empty()) << row.name;
-        EXPECT_EQ(events.front(), "bop 1") << row.name;
+        EXPECT_EQ(events.front(), "bop 1 at 1") << row.name;
         EXPECT_EQ(events.back(), row.lastEvent) << row.name;
     }
 }
@@ -247,7 +247,7 @@ TEST(DvipageBop, ResetsRegistersButNotFontOrStack) {
     w.b.u1(147).u1(65);   // w0 with w reset, then a character in font 0, still current
     w.b.u1(142).u1(147);  // pop brings back page 1's registers, w0 moves by its w
     p.go(w.str() + "\xff");
-    EXPECT_EQ(p.events.text(), "bop 2\nmove h0 v0\nset 65 f0 h0 v0 a" + std::to_string(kWide) + "\npop\nmove h" +
+    EXPECT_EQ(p.events.text(), "bop 2 at 2\nmove h0 v0\nset 65 f0 h0 v0 a" + std::to_string(kWide) + "\npop\nmove h" +
                                    std::to_string(9 + 8 + kWide + 9) + " v13\n");
 }
 
@@ -261,7 +261,7 @@ TEST(DvipageStack, EntriesLeftOnOnePageArePoppedOnTheNext) {
     w.b.u1(142).u1(147);  // h 10
     w.b.u1(142).u1(147);  // underflow: h stays
     p.go(w.str() + "\xff");
-    EXPECT_EQ(p.events.text(), "bop 2\npop\nmove h30 v0\npop\nmove h10 v0\npop\nmove h10 v0\n");
+    EXPECT_EQ(p.events.text(), "bop 2 at 2\npop\nmove h30 v0\npop\nmove h10 v0\npop\nmove h10 v0\n");
     EXPECT_EQ(p.out.str(), "Pages:.(.\nStack underflow\n\n?\?(ff)\n");
 }
 

@@ -73,6 +73,7 @@ struct Recorded final : GlyphReport {
     void trace(std::string_view) override {}
     void made(size_t request, GeneratedFont font) override { fonts[request] = std::move(font); }
     void failed(size_t request) override { failures.push_back(request); }
+    void cannotWrite(std::string_view) override {}
 };
 
 GlyphRequest request(const std::string& name, const std::string& type1, std::bitset<256> codes) {

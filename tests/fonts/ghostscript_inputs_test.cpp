@@ -102,6 +102,8 @@ struct Recorded final : GlyphReport {
     void trace(std::string_view) override {}
     void made(size_t, GeneratedFont) override {}
     void failed(size_t request) override { failures.push_back(request); }
+    void cannotWrite(std::string_view where) override { unwritable = where; }
+    std::string unwritable;
 };
 
 // A font whose files can not be given is reported in its turn among the

@@ -376,3 +376,48 @@ TEST(PageGlyphs, FontsThatCannotBeExtractedAreReportedAndEndWithFive) {
 
 }  // namespace
 }  // namespace morvex
+
+namespace morvex {
+namespace {
+
+// All the pages' fonts at once: the fonts split into as many Ghostscript
+// runs as run side by side, each font's glyphs those of a run of its own,
+// and the messages in font order.
+TEST(PageGlyphs, ABatchInPartsMakesTheGlyphsOfRunsOfTheirOwn) {
+    FontUses fonts;
+    addFont(fonts, 0, "cmr10", {'A', 'g', 0x0B});
+    addFont(fonts, 1, "cmmi10", {'x', 0x0B});
+    addFont(fonts, 2, "cmsy10", {0x00, 0x0F});
+    addFont(fonts, 3, "cmbx10", {'W'});
+    addFont(fonts, 4, "cmti10", {'f', 'i'});
+    const auto glyphsOf = [&](bool batch, std::string& trace, std::string& said) {
+        GlyphSettings settings;
+        settings.configDir = kConfigDir;
+        settings.parallel = 2;
+        settings.batch = batch;
+        OutCapture log, out;
+        std::map<std::string, GeneratedFont> glyphs;
+        Result r = pageGlyphs(settings, fonts, glyphs, log.f, out.f);
+        EXPECT_TRUE(r.ok()) << r.message;
+        trace = log.str();
+        said = out.str();
+        return glyphs;
+    };
+    std::string oneTrace, oneSaid, partsTrace, partsSaid;
+    const auto one = glyphsOf(false, oneTrace, oneSaid);
+    const auto parts = glyphsOf(true, partsTrace, partsSaid);
+    ASSERT_EQ(one.size(), 5u);
+    ASSERT_EQ(parts.size(), 5u);
+    for (const auto& [name, font] : one) {
+        ASSERT_TRUE(parts.count(name)) << name;
+        EXPECT_EQ(generatedFontText(parts.at(name)), generatedFontText(font)) << name;
+    }
+    // Two job lists, one a run.
+    EXPECT_NE(partsTrace.find("jobs0.ps"), std::string::npos) << partsTrace;
+    EXPECT_NE(partsTrace.find("jobs1.ps"), std::string::npos) << partsTrace;
+    EXPECT_EQ(partsTrace.find("jobs2.ps"), std::string::npos) << partsTrace;
+    EXPECT_EQ(partsSaid, "SVG Fonts:*****") << partsSaid;
+}
+
+}  // namespace
+}  // namespace morvex

@@ -17,7 +17,9 @@ struct RecordingSink : PageSink {
     std::vector<std::string> events;
     std::vector<Special> specials;  // the selected pages' specials in full
 
-    void pageBegin(int32_t count0) override { add("bop " + std::to_string(count0)); }
+    void pageBegin(int32_t count0, uint64_t position) override {
+        add("bop " + std::to_string(count0) + " at " + std::to_string(position));
+    }
     void pageEnd() override { add("eop"); }
     void fontSelect(int32_t font) override { add("font " + std::to_string(font)); }
     void character(const CharEvent& c) override {
@@ -56,8 +58,8 @@ private:
 struct TeeSink : PageSink {
     std::vector<PageSink*> sinks;
     explicit TeeSink(std::vector<PageSink*> s) : sinks(std::move(s)) {}
-    void pageBegin(int32_t count0) override {
-        for (auto* s : sinks) s->pageBegin(count0);
+    void pageBegin(int32_t count0, uint64_t position) override {
+        for (auto* s : sinks) s->pageBegin(count0, position);
     }
     void pageEnd() override {
         for (auto* s : sinks) s->pageEnd();

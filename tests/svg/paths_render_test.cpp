@@ -23,6 +23,7 @@
 #include "support/morvex_run.h"
 #include "support/process.h"
 #include "support/render.h"
+#include "support/svg_walk.h"
 
 namespace morvex::testing {
 namespace {
@@ -328,11 +329,11 @@ TEST_F(PathsPagesTest, DocumentsAreWellFormedAndSelfContained) {
         // No fonts file in this mode.
         EXPECT_FALSE(std::ifstream(c->svgPath.substr(0, c->svgPath.size() - 4) + "-fonts.svg").good());
         // The trace says what the writer drew and defined.
-        EXPECT_NE(c->log.find("\nPaths: page 1 (1 of the document): "), std::string::npos);
+        EXPECT_NE(c->log.find("\nPaths: page 1 at position 1: "), std::string::npos);
         EXPECT_NE(c->log.find("\nPaths: glyphs defined: "), std::string::npos);
         EXPECT_NE(c->log.find("\nSM=<3>"), std::string::npos);
     }
-    EXPECT_NE(renders->plain.log.find("\nPaths: page 1 (2 of the document): "), std::string::npos);
+    EXPECT_NE(renders->plain.log.find("\nPaths: page 1 at position 2: "), std::string::npos);
 }
 
 // Measured (global / worst tile / peak difference): plain page 1 0.9981 /
@@ -355,22 +356,15 @@ struct Drawn {
 
 std::vector<Drawn> drawn(const std::string& svg) {
     std::vector<Drawn> out;
-    std::string fill = "#000000";
-    double top = 0;
-    static const std::regex kItem(
-        R"re(<g transform="translate\(0 ([0-9.]+)\)">|<g fill="(#[0-9a-f]{6})">|)re"
-        R"re(<use [^>]*matrix\(([-0-9.]+) 0 0 [-0-9.]+ ([-0-9.]+) ([-0-9.]+)\)"/>|)re"
-        R"re(<rect x="([-0-9.]+)" y="([-0-9.]+)" width="([-0-9.]+)" height="([-0-9.]+)"/>)re");
-    for (std::sregex_iterator it(svg.begin(), svg.end(), kItem), end; it != end; ++it) {
-        const std::smatch& m = *it;
-        if (m[1].matched) {
-            top = std::stod(m[1]);
-        } else if (m[2].matched) {
-            fill = m[2];
-        } else if (m[3].matched) {
-            out.push_back({false, std::stod(m[4]), std::stod(m[5]) + top, std::stod(m[3]), std::stod(m[3]), fill});
+    for (const DrawnElement& e : drawnElements(svg)) {
+        const bool rule = e.element.rfind("<rect", 0) == 0;
+        if (rule) {
+            auto [x, y] = e.toDocument.apply(numbersIn(e.element)[0], numbersIn(e.element)[1]);
+            out.push_back({true, x, y, numbersIn(e.element)[2], numbersIn(e.element)[3], e.fill});
         } else {
-            out.push_back({true, std::stod(m[6]), std::stod(m[7]) + top, std::stod(m[8]), std::stod(m[9]), fill});
+            // A glyph: its origin, and its size as its em in the document.
+            auto [x, y] = e.toDocument.apply(0, 0);
+            out.push_back({false, x, y, e.toDocument.a, e.toDocument.a, e.fill});
         }
     }
     return out;

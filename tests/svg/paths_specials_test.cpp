@@ -7,6 +7,7 @@
 
 #include "dvi/dvipage.h"
 #include "support/bytes.h"
+#include "svg/page_builder.h"
 #include "svg/paths_document.h"
 
 namespace morvex {
@@ -47,16 +48,14 @@ TEST(PathsSpecials, AColourSpecialLongerThanFourKilobytesColoursWhatFollows) {
 
     OutCapture log, out;
     HandedCapture svg;
-    PathsDocument document(svg.handle(), log.f, out.f);
-    document.head();
-    DviFrame frame;
-    frame.ptPerDvi = 1.0f / 65536.0f;
-    frame.pageNumbers = {1};
-    document.prologue(frame, 1);
+    FontRegistry fonts;
+    GlyphTable glyphs(fonts, nullptr, nullptr);
+    PathsDocument document(svg.handle(), "out.svg", glyphs, fonts, {}, PageBox{}, 1.0 / 65536, log.f, out.f);
+    PageBuilder builder(fonts, document, log.f, {true, true});
     MemStream in(w.str());  // the first bop, where dvibase leaves the stream
     PageInterpreter pages(1, 8, log.f, out.f);
-    EXPECT_EQ(pages.dvipage(in.f, document).code, kDvipageOk);
-    document.end({}, nullptr);
+    EXPECT_EQ(pages.dvipage(in.f, builder).code, kDvipageOk);
+    builder.finish();
     ASSERT_TRUE(document.close());
     EXPECT_EQ(ruleFills(svg.str()), (std::vector<std::string>{"#000000", "#0000ff", "#000000"})) << svg.str();
 }

@@ -45,7 +45,7 @@ struct Machine {
     // param is the page, font, code or rule width, as the event has it.
     void cmd(In in, int32_t param = 0, int32_t h = 0, int32_t v = 0, int32_t ruleHeight = 0) {
         switch (in) {
-            case In::Bop: doc.pageBegin(param); break;
+            case In::Bop: doc.pageBegin(param, 1); break;
             case In::Eop: doc.pageEnd(); break;
             case In::Font: doc.fontSelect(param); break;
             case In::Char: doc.character({param, 0, nullptr, h, v, 100, false}); break;

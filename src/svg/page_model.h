@@ -1,0 +1,91 @@
+#pragma once
+// One page as the --paths writer draws it, gathered whole before anything
+// of it is written, so that its box may depend on what it holds. Memory is
+// that of one page: a model is emptied when its page is written.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/extent.h"
+#include "specials/color_special.h"
+#include "specials/preview_special.h"
+
+namespace morvex {
+
+// What a page draws, in the order of its commands.
+enum class ItemKind : uint8_t {
+    Glyph,   // a character of a font: a use of the glyph's definition
+    Rule,    // a filled rectangle
+    Markup,  // drawn elements made elsewhere (paths, clips, images, transformations)
+};
+
+struct PageItem {
+    ItemKind kind = ItemKind::Glyph;
+    uint8_t code = 0;   // Glyph: the character code
+    Rgb fill;           // the colour in force
+    uint32_t font = 0;  // Glyph: the run's index of the font; Markup: index into PageModel::markup
+    uint32_t size = 0;  // Glyph: the font's scaled size, DVI units
+    int32_t h = 0;      // Glyph: the reference point; Rule: the bottom left corner; DVI units
+    int32_t v = 0;
+    int32_t width = 0;  // Rule, DVI units
+    int32_t height = 0;
+};
+
+// Markup drawn by another part of the program, in TeX points with the DVI
+// origin at (0, 0) and y down, with the extent of its ink in the same
+// units.
+struct DrawnMarkup {
+    std::string elements;
+    Extent ink;
+};
+
+// A link's area (TeX points from the DVI origin) and its target, for the
+// link layer over the page.
+struct LinkArea {
+    Extent area;
+    std::string target;
+};
+
+// The font of a character set while no font was defined for its number.
+constexpr uint32_t kNoFont = 0xFFFFFFFFu;
+
+// A character of the invisible text.
+struct TextChar {
+    uint32_t font = 0;
+    uint8_t code = 0;
+};
+
+// A run of the invisible text: its characters are chars[first, first +
+// count) of the page.
+struct TextSpan {
+    int32_t h = 0, v = 0;     // the run's start, DVI units
+    int64_t width = 0;        // the sum of its advances, DVI units
+    uint32_t size = 0;        // its first font's size, DVI units
+    bool spaceBefore = false;  // a word space or a new line before it
+    uint32_t first = 0, count = 0;
+};
+
+struct PageModel {
+    int32_t count0 = 0;
+    uint64_t position = 0;  // 1 for the first page of the file
+    bool complete = false;  // its eop was read
+    std::vector<PageItem> items;
+    std::vector<DrawnMarkup> markup;
+    std::vector<LinkArea> links;
+    std::vector<TextChar> chars;
+    std::vector<TextSpan> spans;
+    std::optional<PreviewSpecial> preview;  // the first preview box on the page
+
+    void clear() {
+        items.clear();
+        markup.clear();
+        links.clear();
+        chars.clear();
+        spans.clear();
+        preview.reset();
+        complete = false;
+    }
+};
+
+}  // namespace morvex
