@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/extent.h"
@@ -40,11 +41,28 @@ struct DrawnMarkup {
     Extent ink;
 };
 
-// A link's area (TeX points from the DVI origin) and its target, for the
-// link layer over the page.
+// What a link leads to: a place in the document by its name, or an
+// address as the document gives it.
+enum class LinkKind : uint8_t {
+    Destination,  // a named place (hyperref's \ref, a hypertex "#name")
+    Address,      // a URI or a relative file name
+};
+
+// A link's area (TeX points from the DVI origin, y down) and its target,
+// as given (not yet escaped, not yet checked), for the link layer over the
+// page. A link broken across lines has one area per line.
 struct LinkArea {
     Extent area;
+    LinkKind kind = LinkKind::Address;
     std::string target;
+};
+
+// A named place links may lead to, at (x, y) in TeX points from the DVI
+// origin, y down; where is unset when the document names the place
+// without saying where it is.
+struct Anchor {
+    std::string name;
+    std::optional<std::pair<double, double>> where;
 };
 
 // The font of a character set while no font was defined for its number.
@@ -73,6 +91,7 @@ struct PageModel {
     std::vector<PageItem> items;
     std::vector<DrawnMarkup> markup;
     std::vector<LinkArea> links;
+    std::vector<Anchor> anchors;
     std::vector<TextChar> chars;
     std::vector<TextSpan> spans;
     std::optional<PreviewSpecial> preview;  // the first preview box on the page
@@ -81,6 +100,7 @@ struct PageModel {
         items.clear();
         markup.clear();
         links.clear();
+        anchors.clear();
         chars.clear();
         spans.clear();
         preview.reset();
