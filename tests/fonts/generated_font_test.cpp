@@ -17,32 +17,12 @@
 namespace morvex {
 namespace {
 
-using testing::FontRun;
+using testing::codeSet;
+using testing::generated;
+using testing::symbols;
 using testing::kpseFind;
 using testing::readFile;
 using testing::TempDir;
-
-std::bitset<256> codeSet(const std::vector<int>& codes) {
-    std::bitset<256> b;
-    for (int c : codes) b.set(static_cast<size_t>(c));
-    return b;
-}
-
-std::string symbols(const std::bitset<256>& codes) {
-    std::string s;
-    for (int c = 0; c < 256; ++c)
-        if (codes[static_cast<size_t>(c)]) s += std::to_string(c) + " ";
-    return s;
-}
-
-// A font's generated font as a run for exactly these codes writes it.
-std::string generated(const TempDir& dir, const std::string& font, const std::bitset<256>& codes,
-                      const std::string& encVec = "") {
-    FontRun run{kpseFind(font + ".pfb"), "out-" + font, symbols(codes), encVec, {}};
-    auto r = testing::runFont(dir.path, run);
-    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-    return readFile(dir.file("out-" + font));
-}
 
 const std::bitset<256> kAll = std::bitset<256>().set();
 

@@ -36,28 +36,6 @@ using testing::writeFile;
 const std::string& kBinary = testing::kMorvexBinary;
 const std::string& kConfigDir = testing::kBuildConfigDir;
 
-std::bitset<256> codeSet(const std::vector<int>& codes) {
-    std::bitset<256> b;
-    for (int c : codes) b.set(static_cast<size_t>(c));
-    return b;
-}
-
-std::string symbols(const std::bitset<256>& codes) {
-    std::string s;
-    for (int c = 0; c < 256; ++c)
-        if (codes[static_cast<size_t>(c)]) s += std::to_string(c) + " ";
-    return s;
-}
-
-// A font's generated font as a run for exactly these codes writes it.
-std::string generated(const TempDir& dir, const std::string& font, const std::bitset<256>& codes,
-                      const std::string& encVec = "") {
-    FontRun run{kpseFind(font + ".pfb"), "out-" + font, symbols(codes), encVec, {}};
-    auto r = testing::runFont(dir.path, run);
-    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-    return readFile(dir.file("out-" + font));
-}
-
 // Entries are found whole or not at all.
 TEST(GlyphCache, DamagedShortenedAndForeignEntriesAreNotUsed) {
     TempDir dir;

@@ -4,6 +4,7 @@
 // font in a separate Ghostscript run, to check what the program wrote.
 #include <gtest/gtest.h>
 
+#include <bitset>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -61,6 +62,29 @@ inline ProcessResult runFont(const std::string& dir, const FontRun& f) {
     for (const auto& t : f.transform) args.push_back(t);
     args.push_back(kTarnevikPs);
     return runProcess(args, dir);
+}
+
+// The codes of a set as the glyph program takes them, "65 66 ...".
+inline std::string symbols(const std::bitset<256>& codes) {
+    std::string s;
+    for (int c = 0; c < 256; ++c)
+        if (codes[static_cast<size_t>(c)]) s += std::to_string(c) + " ";
+    return s;
+}
+
+inline std::bitset<256> codeSet(const std::vector<int>& codes) {
+    std::bitset<256> b;
+    for (int c : codes) b.set(static_cast<size_t>(c));
+    return b;
+}
+
+// A font's generated font as a run for exactly these codes writes it.
+inline std::string generated(const TempDir& dir, const std::string& font, const std::bitset<256>& codes,
+                             const std::string& encVec = "") {
+    FontRun run{kpseFind(font + ".pfb"), "out-" + font, symbols(codes), encVec, {}};
+    auto r = runFont(dir.path, run);
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    return readFile(dir.file("out-" + font));
 }
 
 // A path as a list of operators with their coordinates.

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,9 @@ struct ListCase {
     bool notFound;              // the trace says no list was found
     std::vector<std::string> text;  // found in the document's text
 };
+
+// The case by its name in test listings, not as bytes.
+void PrintTo(const ListCase& c, std::ostream* os) { *os << c.name; }
 
 std::vector<std::string> noEnv(const std::string&) { return {}; }
 void noFiles(const std::string&) {}

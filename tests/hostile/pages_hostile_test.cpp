@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "hostile/checked_run.h"
+#include "support/svg_walk.h"
 
 namespace morvex::testing {
 namespace {
@@ -122,18 +123,6 @@ TEST(HostilePages, APreambleWithAZeroUnitIsRefused) {
     }
 }
 
-// The fill of each rule of a --paths document, in order.
-std::vector<std::string> ruleFills(const std::string& svg) {
-    std::vector<std::string> fills;
-    static const std::regex kFill(R"re(<g fill="(#[0-9a-f]{6})">((?:\s*<rect[^>]*/>)+))re");
-    for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kFill); it != std::sregex_iterator(); ++it) {
-        const std::string rects = (*it)[2];
-        for (size_t at = rects.find("<rect"); at != std::string::npos; at = rects.find("<rect", at + 1))
-            fills.push_back((*it)[1]);
-    }
-    return fills;
-}
-
 // Colour pushes of more than 4096 bytes count whole: a readable one sets
 // its colour, one that cannot be read pushes the colour in force, so that
 // every pop takes back its own push.
@@ -165,3 +154,4 @@ TEST(HostilePages, LongColourPushesKeepTheStackInStep) {
 
 }  // namespace
 }  // namespace morvex::testing
+#include "support/svg_walk.h"

@@ -595,4 +595,26 @@ bool writeComparison(const std::string& path, const GrayImage& a, const GrayImag
     return writeRgbPng(path, total, h, rgb);
 }
 
+std::optional<std::string> scriptReport(const std::string& dom) {
+    const size_t from = dom.find("<pre id=\"report\"");
+    if (from == std::string::npos) return std::nullopt;
+    const size_t start = dom.find('>', from);
+    const size_t to = dom.find("</pre>", from);
+    if (start == std::string::npos || to == std::string::npos || to < start) return std::nullopt;
+    return dom.substr(start + 1, to - start - 1);
+}
+
+std::string percentDecode(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size()) {
+            out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
 }  // namespace morvex::testing

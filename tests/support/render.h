@@ -9,6 +9,7 @@
 // top-left corner. A CSS pixel is 1/96 in, so a Chromium screenshot at
 // device scale S has the pixels of dvipng at 96*S dpi.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,14 @@ Rendered renderDvipng(const std::string& dviPath, int page, int dpi, int widthPx
 // its scripts left it, serialized.
 Rendered renderChromium(const std::string& svgOrHtml, int widthCss, int heightCss, int scale,
                         std::vector<uint8_t>* rgb = nullptr, std::string* dom = nullptr);
+
+// What a page's script left in its <pre id="report"> element, read from
+// the serialized document (renderChromium's dom); none when the element or
+// its end is missing.
+std::optional<std::string> scriptReport(const std::string& dom);
+
+// A string the page's script wrote with encodeURIComponent, decoded.
+std::string percentDecode(const std::string& s);
 
 // How alike the ink (1 - gray) of two images of one size is. Both are
 // blurred with a Gaussian of `sigmaPx` (about a stroke width, so that

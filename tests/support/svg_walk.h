@@ -95,4 +95,12 @@ inline std::vector<DrawnElement> drawnElements(const std::string& svg) {
     return out;
 }
 
+// The fill of each rule the document draws, in order.
+inline std::vector<std::string> ruleFills(const std::string& svg) {
+    std::vector<std::string> fills;
+    for (const DrawnElement& e : drawnElements(svg))
+        if (e.element.rfind("<rect", 0) == 0) fills.push_back(e.fill);
+    return fills;
+}
+
 }  // namespace morvex::testing

@@ -242,14 +242,12 @@ void render(Renders& r) {
         return;
     }
     r.shot = shot.image;
-    const size_t from = dom.find("<pre id=\"report\"");
-    const size_t start = dom.find('>', from);
-    const size_t to = dom.find("</pre>", from);
-    if (from == std::string::npos || start == std::string::npos || to == std::string::npos) {
+    const std::optional<std::string> report = scriptReport(dom);
+    if (!report) {
         r.error = "the page's script left no report";
         return;
     }
-    r.browserReport = dom.substr(start + 1, to - start - 1);
+    r.browserReport = *report;
 }
 
 class PagesRenderTest : public ::testing::Test {

@@ -145,19 +145,6 @@ std::string rootElement(const std::string& svg) {
     return at == std::string::npos ? "" : svg.substr(at);
 }
 
-std::string percentDecode(const std::string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size()) {
-            out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
-}
-
 // The words for the browser to find, percent-encoded for the script.
 std::string uriEncode(const std::string& s) {
     static const char kHex[] = "0123456789ABCDEF";
@@ -260,14 +247,12 @@ void render(Renders& r) {
         return;
     }
     r.shot = shot.image;
-    const size_t from = dom.find("<pre id=\"report\"");
-    const size_t start = dom.find('>', from);
-    const size_t to = dom.find("</pre>", from);
-    if (from == std::string::npos || start == std::string::npos || to == std::string::npos) {
+    const std::optional<std::string> report = scriptReport(dom);
+    if (!report) {
         r.error = "the page's script left no report";
         return;
     }
-    r.browserReport = dom.substr(start + 1, to - start - 1);
+    r.browserReport = *report;
 }
 
 class PathsPagesTest : public ::testing::Test {

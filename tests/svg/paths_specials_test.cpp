@@ -7,6 +7,7 @@
 
 #include "dvi/dvipage.h"
 #include "support/bytes.h"
+#include "support/svg_walk.h"
 #include "svg/page_builder.h"
 #include "svg/paths_document.h"
 
@@ -18,18 +19,7 @@ using testing::DviWriter;
 using testing::HandedCapture;
 using testing::MemStream;
 using testing::OutCapture;
-
-// The fill of each rule of the document, in order.
-std::vector<std::string> ruleFills(const std::string& svg) {
-    std::vector<std::string> fills;
-    static const std::regex kFill(R"re(<g fill="(#[0-9a-f]{6})">((?:\s*<rect[^>]*/>)+))re");
-    for (auto it = std::sregex_iterator(svg.begin(), svg.end(), kFill); it != std::sregex_iterator(); ++it) {
-        const std::string rects = (*it)[2];
-        for (size_t at = rects.find("<rect"); at != std::string::npos; at = rects.find("<rect", at + 1))
-            fills.push_back((*it)[1]);
-    }
-    return fills;
-}
+using testing::ruleFills;
 
 TEST(PathsSpecials, AColourSpecialLongerThanFourKilobytesColoursWhatFollows) {
     const std::string longPush = "color push rgb 0 0 1" + std::string(6000, ' ');

@@ -86,30 +86,15 @@ std::string pageOf(const std::string& root, bool script) {
     return html.str();
 }
 
-std::string percentDecoded(const std::string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size()) {
-            out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
-}
-
 void readReport(Page& p, const std::string& dom) {
-    const size_t from = dom.find("<pre id=\"report\"");
-    const size_t start = dom.find('>', from);
-    const size_t to = dom.find("</pre>", from);
-    if (from == std::string::npos || start == std::string::npos || to == std::string::npos) {
+    const std::optional<std::string> report = scriptReport(dom);
+    if (!report) {
         p.error = "the page's script left no report";
         return;
     }
-    std::istringstream in(dom.substr(start + 1, to - start - 1));
+    std::istringstream in(*report);
     for (std::string line; std::getline(in, line);) {
-        if (line.rfind("copy ", 0) == 0) p.copied = percentDecoded(line.substr(5));
+        if (line.rfind("copy ", 0) == 0) p.copied = percentDecode(line.substr(5));
         if (line.rfind("find ", 0) == 0) {
             const size_t space = line.rfind(' ');
             p.found[line.substr(5, space - 5)] = line.substr(space + 1);
