@@ -2,6 +2,7 @@
 // their glyphs between them. The first pass, silent, gathers what every
 // page must know before it is drawn (its glyphs, its box); the second
 // traces, shows its progress and writes each page.
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -13,12 +14,14 @@
 #include "dvi/dvibase.h"
 #include "dvi/dvipage.h"
 #include "front/page_choice.h"
+#include "front/picture_run.h"
 #include "front/run_parts.h"
 #include "text/glyph_list.h"
 #include "svg/glyph_table.h"
 #include "svg/page_gathering.h"
 #include "svg/page_name.h"
 #include "svg/paths_document.h"
+#include "svg/picture_layer.h"
 
 namespace morvex {
 
@@ -32,11 +35,13 @@ public:
     int run();
 
 private:
-    Result gather(const PageChoice& choice, PageGathering& gathering);
+    Result gather(const PageChoice& choice, PageGathering& gathering, PictureCollector& collector);
+    void runPictures(PictureCollector& collector, PageGathering& gathering);
     Result extract(std::map<std::string, GeneratedFont>& glyphs);
     std::unique_ptr<PathsDocument> writer(const GlyphTable& table, std::vector<PlacedBox> placed,
                                           std::vector<uint64_t> named);
     Result draw(const PageChoice& choice, PathsDocument& document, int& selected);
+    pictures::JobFrame jobFrame() const;
     int finish(Step step, const Result& result, PathsDocument* document);
     int finish(int code, PathsDocument* document);
 
@@ -48,6 +53,15 @@ private:
     DviFrame frame;
     long firstPage = 0;
     FontRegistry registry;
+    // The pictures' run: its job, what it reported, the chunk of each
+    // picture special of the selected pages.
+    std::optional<pictures::Job> pictureJob;
+    PictureOutcome pictureOutcome;
+    std::vector<std::optional<size_t>> chunkOf;
+    bool picturesIncomplete = false;
+    bool ownDocuments = false;  // each page in a document of its own
+    // The document's title, as a pdfmark gave it.
+    std::optional<std::string> documentTitle;
 };
 
 double ptPerDviOf(const DviFrame& frame) {
@@ -64,6 +78,7 @@ PageBox postambleBox(const DviFrame& frame) {
 }
 
 int PathsRun::run() {
+    ownDocuments = !svg;
     const Result base = dvibase(frame, dvi.get(), log.get(), out);
     if (!base.ok()) {
         if (base.code != kDvibaseBadFntDef && base.code != kDvibaseNoBop) frame = DviFrame{};
@@ -74,7 +89,11 @@ int PathsRun::run() {
     firstPage = std::ftell(dvi.get());
     const PageChoice choice = choosePages(settings, frame, out);
     PageGathering gathering(settings.bbox == BoxKind::Min);
-    const Result gathered = gather(choice, gathering);
+    PictureCollector collector(pictures::FileAccess::forDvi(settings.dviName, settings.figureDirs), jobFrame(),
+                               log.get());
+    gathering.add(collector);
+    const Result gathered = gather(choice, gathering, collector);
+    if (gathered.ok()) runPictures(collector, gathering);
 
     // A run the pages cut short extracts no glyph; the second pass
     // reports the stop.
@@ -94,6 +113,7 @@ int PathsRun::run() {
     const Result drawn = draw(choice, *document, selected);
     if (!drawn.ok()) return finish(Step::Pages, drawn, document.get());
     if (!glyphsResult.ok()) return finish(Step::Glyphs, glyphsResult, document.get());
+    if (picturesIncomplete) return finish(kExitPictures, document.get());
     if (selected == 0) {
         sayNoPage(settings, out);
         return finish(kExitNoSuchPage, document.get());
@@ -102,15 +122,56 @@ int PathsRun::run() {
 }
 
 // The silent pass: neither trace nor progress, which the second pass gives.
-Result PathsRun::gather(const PageChoice& choice, PageGathering& gathering) {
+Result PathsRun::gather(const PageChoice& choice, PageGathering& gathering, PictureCollector& collector) {
     FileHandle quietLog = discardingStream();
     FileHandle quietOut = discardingStream();
     PageInterpreter pages(choice.selector, frame.stackCapacity, quietLog.get(), quietOut.get());
     PageBuilder builder(registry, gathering, quietLog.get(), {settings.bbox == BoxKind::Min, false});
     gathering.attach(builder);
+    collector.attach(builder);
     const Result r = pages.dvipage(dvi.get(), builder);
     builder.finish();
     return r;
+}
+
+// The page box the picture program sets up: the paper's when a special
+// names it, else the postamble's.
+pictures::JobFrame PathsRun::jobFrame() const {
+    pictures::JobFrame job;
+    job.ptPerDvi = static_cast<float>(ptPerDviOf(frame));
+    const PageBox box = postambleBox(frame);
+    job.widthBp = std::max(box.width, 1.0) * 72 / 72.27;
+    job.heightBp = std::max(box.height, 1.0) * 72 / 72.27;
+    return job;
+}
+
+// One Ghostscript run for every picture special of the selected pages,
+// only when there is one; what cannot be run is told first.
+void PathsRun::runPictures(PictureCollector& collector, PageGathering& gathering) {
+    for (const std::string& problem : collector.problems())
+        std::fprintf(out, "\nA picture special is not drawn: %s.\n", problem.c_str());
+    picturesIncomplete = !collector.problems().empty();
+    if (!collector.any()) return;
+    pictureJob = collector.job(chunkOf);
+    InterruptGuard guard;
+    pictureOutcome = runPictureJob(*pictureJob, settings, log.get(), out);
+    if (int sig = interruptSignal(); sig != 0) {
+        svg.reset();
+        log.reset();
+        std::fflush(out);
+        endWithSignal(sig);
+    }
+    picturesIncomplete = picturesIncomplete || pictureOutcome.incomplete;
+    documentTitle = pictureOutcome.report.title;
+    // The pictures' ink, for boxes that are the ink's.
+    if (settings.bbox != BoxKind::Min) return;
+    const pictures::JobFrame jf = pictureJob->frame;
+    PictureMarkup measure(pictureOutcome.report, jf.widthBp * 72.27 / 72, jf.heightBp * 72.27 / 72);
+    for (size_t i = 0; i < pictureJob->chunks.size() && i < pictureOutcome.report.chunks.size(); ++i) {
+        const int page = pictureJob->chunks[i].page;
+        if (page < 0 || static_cast<size_t>(page) >= collector.positions().size()) continue;
+        gathering.addInk(collector.positions()[page], measure.paints(pictureOutcome.report.chunks[i].paints).ink);
+    }
 }
 
 // The glyphs of every page's fonts at once; a font whose glyphs could not
@@ -151,6 +212,14 @@ Result PathsRun::draw(const PageChoice& choice, PathsDocument& document, int& se
     if (std::fseek(dvi.get(), firstPage, SEEK_SET) != 0) return {kExitSeek, "\nCan not seek dvi file\n"};
     PageInterpreter pages(choice.selector, frame.stackCapacity, log.get(), out);
     PageBuilder builder(registry, document, log.get(), {true, true});
+    std::optional<PictureMarkup> markup;
+    std::optional<PictureDrawer> drawer;
+    if (pictureJob) {
+        const pictures::JobFrame& jf = pictureJob->frame;
+        markup.emplace(pictureOutcome.report, jf.widthBp * 72.27 / 72, jf.heightBp * 72.27 / 72);
+        drawer.emplace(*pictureJob, pictureOutcome.report, chunkOf, *markup, ownDocuments, log.get());
+        drawer->attach(builder);
+    }
     const Result r = pages.dvipage(dvi.get(), builder);
     builder.finish();
     selected = pages.selectedPages();

@@ -72,6 +72,32 @@ void PageBuilder::special(const SpecialEvent& special) {
 
 void PageBuilder::unselectedSpecial(const SpecialEvent& special) { dispatcher.dispatch(special, false); }
 
+void PageBuilder::addMarkup(DrawnMarkup markup) {
+    if (!pageOpen || !withItems || (markup.elements.empty() && markup.ink.empty())) return;
+    PageItem item;
+    item.kind = ItemKind::Markup;
+    item.font = static_cast<uint32_t>(model.markup.size());
+    model.markup.push_back(std::move(markup));
+    model.items.push_back(item);
+}
+
+void PageBuilder::setFrame(ItemFrame frame) {
+    if (!pageOpen || !withItems) return;
+    PageItem item;
+    item.kind = ItemKind::Frame;
+    item.font = static_cast<uint32_t>(model.frames.size());
+    model.frames.push_back(std::move(frame));
+    model.items.push_back(item);
+}
+
+void PageBuilder::addLink(LinkArea link) {
+    if (pageOpen) model.links.push_back(std::move(link));
+}
+
+void PageBuilder::addAnchor(Anchor anchor) {
+    if (pageOpen) model.anchors.push_back(std::move(anchor));
+}
+
 uint32_t PageBuilder::fontIndex(const CharEvent& c) {
     FontSlot& slot = slots[static_cast<size_t>(c.font) & 0xFF];
     const FontDef& def = *c.fontDef;

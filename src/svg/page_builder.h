@@ -46,6 +46,16 @@ public:
     // their prefixes: the colours and the preview box, and whatever a
     // consumer adds.
     SpecialDispatcher& specials() { return dispatcher; }
+    // The colour the colour specials have set.
+    Rgb currentColor() const { return colors.current(); }
+    // What a special's handler draws at this point of the page, and the
+    // frame of the glyphs and rules that follow; nothing outside a page or
+    // when the model holds no items.
+    void addMarkup(DrawnMarkup markup);
+    void setFrame(ItemFrame frame);
+    // A link's area and a named place, for the link layer.
+    void addLink(LinkArea link);
+    void addAnchor(Anchor anchor);
 
     void pageBegin(int32_t count0, uint64_t position) override;
     void pageEnd() override;

@@ -41,6 +41,8 @@ PageInk::PageInk(const PageModel& page) {
             case ItemKind::Markup:
                 if (item.font < page.markup.size()) markup.add(page.markup[item.font].ink);
                 break;
+            case ItemKind::Frame:
+                break;
         }
     }
 }

@@ -19,6 +19,8 @@ public:
     // The ink in the page's drawing coordinates: TeX points, the DVI
     // origin at (originX, originY), y down. Empty for a page without ink.
     Extent extent(const GlyphTable& glyphs, double ptPerDvi, double originX, double originY) const;
+    // Markup known only after the pass (the pictures' paint).
+    void addMarkup(const Extent& e) { markup.add(e); }
 
 private:
     // The places one glyph at one size is set at, DVI units.

@@ -21,6 +21,8 @@ constexpr int kEmPlaces = 4;
 // The size of text whose font is unknown.
 constexpr double kPlainTextSize = 10.0;
 constexpr int kBoxPlaces = 6;
+// A frame's linear part: its error is multiplied by the page's size.
+constexpr int kMatrixPlaces = 6;
 // SVG's pt is 1/72 in, TeX's 1/72.27 in.
 constexpr double kPtPerTexPt = 72.0 / 72.27;
 
@@ -223,9 +225,12 @@ void PathsDocument::drawItems(const PageModel& page, Origin at) {
     std::string usePrefix, size;
     double sizePt = 1;
     for (const PageItem& item : page.items) {
-        if (item.kind == ItemKind::Markup) {
+        if (item.kind == ItemKind::Markup || item.kind == ItemKind::Frame) {
             groups.close();
-            if (item.font < page.markup.size()) drawMarkup(page.markup[item.font], at);
+            // A picture's paint is in page space, outside the glyphs' frame.
+            closeFrame();
+            if (item.kind == ItemKind::Frame && item.font < page.frames.size()) openFrame(page.frames[item.font], at);
+            if (item.kind == ItemKind::Markup && item.font < page.markup.size()) drawMarkup(page.markup[item.font], at);
             continue;
         }
         if (item.kind == ItemKind::Glyph && item.font >= glyphs.size()) continue;
@@ -250,6 +255,7 @@ void PathsDocument::drawItems(const PageModel& page, Origin at) {
         ++uses;
     }
     groups.close();
+    closeFrame();
     std::fprintf(log, "\nPaths: page %d at position %llu: %llu glyphs, %llu rules", page.count0,
                  static_cast<unsigned long long>(page.position), static_cast<unsigned long long>(uses),
                  static_cast<unsigned long long>(rules));
@@ -280,6 +286,32 @@ void PathsDocument::drawRule(const PageItem& item, Origin at) {
     line += "\" height=\"";
     appendNumber(line, item.height * ptPerDvi, kPlaces);
     line += "\"/>";
+}
+
+// The frame's clip and opacity groups are in TeX points from the DVI
+// origin; its transformation then applies to what is drawn at the page's
+// own places (the origin at at).
+void PathsDocument::openFrame(const ItemFrame& frame, Origin at) {
+    if (frame.plain()) return;
+    line += "\n<g transform=\"translate(";
+    appendNumber(line, at.x, kPlaces);
+    line += ' ';
+    appendNumber(line, at.y, kPlaces);
+    line += ")\">";
+    line += frame.open;
+    line += "\n<g transform=\"matrix(";
+    const double m[6] = {frame.a, frame.b, frame.c, frame.d, frame.e - frame.a * at.x - frame.c * at.y,
+                         frame.f - frame.b * at.x - frame.d * at.y};
+    for (int i = 0; i < 6; ++i) {
+        appendNumber(line, m[i], i < 4 ? kMatrixPlaces : kPlaces);
+        line += i < 5 ? ' ' : ')';
+    }
+    line += "\">";
+    frameDepth = frame.depth + 2;
+}
+
+void PathsDocument::closeFrame() {
+    for (; frameDepth > 0; --frameDepth) line += "\n</g>";
 }
 
 // Markup is drawn in TeX points from the DVI origin.

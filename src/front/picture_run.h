@@ -1,0 +1,25 @@
+#pragma once
+// The one Ghostscript run of the picture program for a --paths conversion:
+// the job on standard input, -dSAFER, a cleaned environment, a private
+// temporary directory, the glyph runs' time and memory limits; run again
+// without a special that never ended. Its messages name the page and the
+// first bytes of each special that was not drawn whole.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "front/front.h"
+#include "pictures/job.h"
+#include "pictures/report.h"
+
+namespace morvex {
+
+struct PictureOutcome {
+    pictures::Report report;
+    bool incomplete = false;  // a special was not drawn whole, or the run failed
+};
+
+// Runs job; messages go to out, warnings and the run's steps to log.
+PictureOutcome runPictureJob(const pictures::Job& job, const Settings& settings, std::FILE* log, std::FILE* out);
+
+}  // namespace morvex

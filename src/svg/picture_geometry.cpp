@@ -1,0 +1,145 @@
+#include "svg/picture_geometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "svg/svg_number.h"
+
+namespace morvex {
+
+namespace {
+
+constexpr int kMaxPlaces = 6;
+constexpr int kLinearPlaces = 6;  // a matrix's a b c d
+constexpr int kOffsetPlaces = 3;  // its e f, TeX points
+
+// Appends v, with a separator only where the number before would run on.
+void appendCoord(std::string& out, double v, int places) {
+    std::string n = svgNumber(v, places);
+    if (!out.empty() && n.front() != '-') {
+        const char last = out.back();
+        if ((last >= '0' && last <= '9') || last == '.') out += ' ';
+    }
+    out += n;
+}
+
+}  // namespace
+
+pictures::Affine multiply(const pictures::Affine& m, const pictures::Affine& n) {
+    // n after m: (x, y) -> n(m(x, y))
+    pictures::Affine r;
+    r.a = n.a * m.a + n.c * m.b;
+    r.b = n.b * m.a + n.d * m.b;
+    r.c = n.a * m.c + n.c * m.d;
+    r.d = n.b * m.c + n.d * m.d;
+    r.e = n.a * m.e + n.c * m.f + n.e;
+    r.f = n.b * m.e + n.d * m.f + n.f;
+    return r;
+}
+
+pictures::Affine fromPage(const pictures::Affine& m) {
+    pictures::Affine r = m;
+    r.e -= kPictureOrigin;
+    r.f -= kPictureOrigin;
+    return r;
+}
+
+double scaleOf(const pictures::Affine& m) { return std::sqrt(std::fabs(m.a * m.d - m.b * m.c)); }
+
+int placesFor(const pictures::Affine& m) {
+    const double s = scaleOf(m);
+    if (!(s > 0) || !std::isfinite(s)) return kMaxPlaces;
+    return std::clamp(static_cast<int>(std::ceil(2 + std::log10(s) - 1e-9)), 0, kMaxPlaces);
+}
+
+void appendPathData(std::string& out, const pictures::Path& path, double dx, double dy, int places) {
+    const double unit = std::pow(10.0, places);
+    const auto q = [unit](double v) { return std::isfinite(v) ? std::llround(v * unit) : 0LL; };
+    long long cx = 0, cy = 0, sx = 0, sy = 0;
+    bool started = false;
+    std::string d;
+    size_t at = 0;
+    const auto point = [&](long long& x, long long& y) {
+        x = q(path.coords[at] + dx);
+        y = q(path.coords[at + 1] + dy);
+        at += 2;
+    };
+    for (pictures::PathOp op : path.ops) {
+        long long x = 0, y = 0;
+        switch (op) {
+        case pictures::PathOp::Move:
+            if (at + 2 > path.coords.size()) return;
+            point(x, y);
+            d += started ? 'm' : 'M';
+            appendCoord(d, started ? (x - cx) / unit : x / unit, places);
+            appendCoord(d, started ? (y - cy) / unit : y / unit, places);
+            started = true;
+            cx = sx = x, cy = sy = y;
+            break;
+        case pictures::PathOp::Line:
+            if (at + 2 > path.coords.size() || !started) return;
+            point(x, y);
+            d += 'l';
+            appendCoord(d, (x - cx) / unit, places);
+            appendCoord(d, (y - cy) / unit, places);
+            cx = x, cy = y;
+            break;
+        case pictures::PathOp::Curve:
+            if (at + 6 > path.coords.size() || !started) return;
+            d += 'c';
+            for (int k = 0; k < 3; ++k) {
+                point(x, y);
+                appendCoord(d, (x - cx) / unit, places);
+                appendCoord(d, (y - cy) / unit, places);
+            }
+            cx = x, cy = y;
+            break;
+        case pictures::PathOp::Close:
+            if (!started) return;
+            d += 'z';
+            cx = sx, cy = sy;
+            break;
+        }
+    }
+    out += d;
+}
+
+void appendMatrix(std::string& out, const pictures::Affine& m) {
+    out += "matrix(";
+    const double v[6] = {m.a, m.b, m.c, m.d, m.e, m.f};
+    for (int i = 0; i < 6; ++i) {
+        appendNumber(out, v[i], i < 4 ? kLinearPlaces : kOffsetPlaces);
+        out += i < 5 ? ' ' : ')';
+    }
+}
+
+Extent pathExtent(const pictures::Path& path, const pictures::Affine& m) {
+    Extent e;
+    for (size_t i = 0; i + 1 < path.coords.size(); i += 2) {
+        const double x = path.coords[i], y = path.coords[i + 1];
+        e.add(m.a * x + m.c * y + m.e, m.b * x + m.d * y + m.f);
+    }
+    return e;
+}
+
+Extent grow(const Extent& e, double by) {
+    if (e.empty()) return e;
+    Extent g;
+    g.add(e.minX - by, e.minY - by);
+    g.add(e.maxX + by, e.maxY + by);
+    return g;
+}
+
+Extent intersect(const Extent& a, const Extent& b) {
+    Extent r;
+    if (a.empty() || b.empty()) return r;
+    const double x0 = std::max(a.minX, b.minX), y0 = std::max(a.minY, b.minY);
+    const double x1 = std::min(a.maxX, b.maxX), y1 = std::min(a.maxY, b.maxY);
+    if (x0 <= x1 && y0 <= y1) {
+        r.add(x0, y0);
+        r.add(x1, y1);
+    }
+    return r;
+}
+
+}  // namespace morvex
