@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include "base/dvi_frame.h"
 #include "fonts/page_glyphs.h"
@@ -36,8 +37,10 @@ public:
 
 private:
     Result gather(const PageChoice& choice, PageGathering& gathering, PictureCollector& collector);
-    void runPictures(PictureCollector& collector, PageGathering& gathering);
-    Result extract(std::map<std::string, GeneratedFont>& glyphs);
+    void preparePictures(PictureCollector& collector);
+    void takePictures(PictureCollector& collector, PageGathering& gathering);
+    [[noreturn]] void endBy(int sig);
+    Result extract(std::map<std::string, GeneratedFont>& glyphs, int& sig);
     std::unique_ptr<PathsDocument> writer(const GlyphTable& table, std::vector<PlacedBox> placed,
                                           std::vector<uint64_t> named);
     Result draw(const PageChoice& choice, PathsDocument& document, int& selected);
@@ -93,12 +96,24 @@ int PathsRun::run() {
                                log.get());
     gathering.add(collector);
     const Result gathered = gather(choice, gathering, collector);
-    if (gathered.ok()) runPictures(collector, gathering);
+    if (gathered.ok()) preparePictures(collector);
 
     // A run the pages cut short extracts no glyph; the second pass
-    // reports the stop.
+    // reports the stop. The pictures' Ghostscript runs beside the glyphs'.
     std::map<std::string, GeneratedFont> glyphs;
-    const Result glyphsResult = gathered.ok() ? extract(glyphs) : Result{};
+    Result glyphsResult;
+    {
+        InterruptGuard guard;
+        std::thread pictureRun;
+        if (pictureJob)
+            pictureRun = std::thread([this] { pictureOutcome = runPictureJob(*pictureJob, settings); });
+        int sig = 0;
+        if (gathered.ok()) glyphsResult = extract(glyphs, sig);
+        if (pictureRun.joinable()) pictureRun.join();
+        if (sig == 0) sig = pictureOutcome.signal;
+        if (sig != 0) endBy(sig);
+    }
+    if (pictureJob) takePictures(collector, gathering);
     std::optional<GlyphList> names;
     if (!glyphs.empty()) {
         names = GlyphList::load();
@@ -145,25 +160,22 @@ pictures::JobFrame PathsRun::jobFrame() const {
     return job;
 }
 
-// One Ghostscript run for every picture special of the selected pages,
-// only when there is one; what cannot be run is told first.
-void PathsRun::runPictures(PictureCollector& collector, PageGathering& gathering) {
+// What cannot be run is told, and the job made, when a selected page
+// has a picture special to run.
+void PathsRun::preparePictures(PictureCollector& collector) {
     for (const std::string& problem : collector.problems())
         std::fprintf(out, "\nA picture special is not drawn: %s.\n", problem.c_str());
     picturesIncomplete = !collector.problems().empty();
-    if (!collector.any()) return;
-    pictureJob = collector.job(chunkOf);
-    InterruptGuard guard;
-    pictureOutcome = runPictureJob(*pictureJob, settings, log.get(), out);
-    if (int sig = interruptSignal(); sig != 0) {
-        svg.reset();
-        log.reset();
-        std::fflush(out);
-        endWithSignal(sig);
-    }
+    if (collector.any()) pictureJob = collector.job(chunkOf);
+}
+
+// After the run: its messages, and the pictures' ink for boxes that are
+// the ink's.
+void PathsRun::takePictures(PictureCollector& collector, PageGathering& gathering) {
+    std::fputs(pictureOutcome.messages.c_str(), out);
+    std::fputs(pictureOutcome.trace.c_str(), log.get());
     picturesIncomplete = picturesIncomplete || pictureOutcome.incomplete;
     documentTitle = pictureOutcome.report.title;
-    // The pictures' ink, for boxes that are the ink's.
     if (settings.bbox != BoxKind::Min) return;
     const pictures::JobFrame jf = pictureJob->frame;
     PictureMarkup measure(pictureOutcome.report, jf.widthBp * 72.27 / 72, jf.heightBp * 72.27 / 72);
@@ -174,23 +186,28 @@ void PathsRun::runPictures(PictureCollector& collector, PageGathering& gathering
     }
 }
 
+// Ends the process as the signal would have, the runs ended and their
+// private directories gone.
+void PathsRun::endBy(int sig) {
+    svg.reset();
+    log.reset();
+    std::fflush(out);
+    endWithSignal(sig);
+}
+
 // The glyphs of every page's fonts at once; a font whose glyphs could not
 // be made is told of, and its characters draw nothing.
-Result PathsRun::extract(std::map<std::string, GeneratedFont>& glyphs) {
+Result PathsRun::extract(std::map<std::string, GeneratedFont>& glyphs, int& sig) {
     InterruptGuard guard;
     const std::vector<FontUse> used = registry.uses();
     // All the pages' fonts at once: a few Ghostscript runs side by side.
     GlyphSettings fonts = glyphSettings(settings);
     fonts.batch = true;
     Result r = pageGlyphs(fonts, used, glyphs, log.get(), out);
-    if (int sig = interruptSignal(); sig != 0) {
-        // The runs are ended and the private directory is gone; the
-        // process ends as the signal would have ended it.
-        svg.reset();
-        log.reset();
-        std::fflush(out);
-        endWithSignal(sig);
-    }
+    // The runs are ended and the private directory is gone; the process
+    // ends as the signal would have ended it, once the pictures' run has.
+    sig = interruptSignal();
+    if (sig != 0) return r;
     if (r.ok()) {
         r = missingGlyphs(used, glyphs);
         if (r.ok()) std::fputc('\n', out);

@@ -56,13 +56,23 @@ RunSpec pictureRun(const pictures::PictureCommand& command, const std::string& w
     return run;
 }
 
+template <class... Args>
+void say(std::string& to, const char* format, Args... args) {
+    const int n = std::snprintf(nullptr, 0, format, args...);
+    if (n <= 0) return;
+    std::string text(static_cast<size_t>(n) + 1, '\0');
+    std::snprintf(text.data(), text.size(), format, args...);
+    text.pop_back();
+    to += text;
+}
+
 // One message for each error a chunk reported; true when there was one.
-bool tellErrors(const pictures::Job& job, const pictures::Report& report, std::FILE* out) {
+bool tellErrors(const pictures::Job& job, const pictures::Report& report, std::string& out) {
     bool any = false;
     for (size_t i = 0; i < report.chunks.size() && i < job.chunks.size(); ++i) {
         for (const pictures::ChunkError& e : report.chunks[i].errors) {
             any = true;
-            std::fprintf(out, "\nPostScript error %s (%s in %s) in the special \"%s\"; the rest of the page is drawn.\n",
+            say(out, "\nPostScript error %s (%s in %s) in the special \"%s\"; the rest of the page is drawn.\n",
                          placeOf(job, i).c_str(), printable(e.name).c_str(), printable(e.command).c_str(),
                          specialExcerpt(chunkText(job.chunks[i])).c_str());
         }
@@ -70,27 +80,27 @@ bool tellErrors(const pictures::Job& job, const pictures::Report& report, std::F
     return any;
 }
 
-void traceReport(const pictures::Report& report, std::FILE* log) {
+void traceReport(const pictures::Report& report, std::string& log) {
     for (const pictures::ChunkReport& c : report.chunks)
-        for (const std::string& w : c.warnings) std::fprintf(log, "\nPictures: warning: %s", printable(w).c_str());
-    if (report.rejectedLines > 0)
-        std::fprintf(log, "\nPictures: %zu records not read", report.rejectedLines);
+        for (const std::string& w : c.warnings) say(log, "\nPictures: warning: %s", printable(w).c_str());
+    if (report.rejectedLines > 0) say(log, "\nPictures: %zu records not read", report.rejectedLines);
 }
 
 }  // namespace
 
-PictureOutcome runPictureJob(const pictures::Job& job, const Settings& settings, std::FILE* log, std::FILE* out) {
+PictureOutcome runPictureJob(const pictures::Job& job, const Settings& settings) {
     PictureOutcome outcome;
+    std::string& out = outcome.messages;
     WorkDir work;
     if (!work.create()) {
-        std::fprintf(out, "\nNo private directory for the pictures (%s); they are not drawn.\n", work.error.c_str());
+        say(out, "\nNo private directory for the pictures (%s); they are not drawn.\n", work.error.c_str());
         outcome.incomplete = true;
         return outcome;
     }
     const pictures::PictureCommand command =
         pictures::pictureCommand(kGhostscript, absolutePath(settings.configDir + "/" + kProgram), job.files(), work.path);
     if (!command.ok()) {
-        std::fprintf(out, "\nThe pictures are not drawn: %s.\n", printable(command.refusal).c_str());
+        say(out, "\nThe pictures are not drawn: %s.\n", printable(command.refusal).c_str());
         outcome.incomplete = true;
         return outcome;
     }
@@ -99,27 +109,27 @@ PictureOutcome runPictureJob(const pictures::Job& job, const Settings& settings,
     for (;;) {
         const std::string nonce = pictures::makeNonce();
         if (nonce.empty()) {
-            std::fprintf(out, "\nThe pictures are not drawn: no random source for the run.\n");
+            say(out, "\nThe pictures are not drawn: no random source for the run.\n");
             outcome.incomplete = true;
             return outcome;
         }
         std::vector<RunSpec> runs = {pictureRun(command, work.path, settings, pictures::writeJob(job, nonce, plan.skip()))};
-        runAll(runs, 1, [&last](size_t, const RunOutcome& o) { last = o; });
+        outcome.signal = runAll(runs, 1, [&last](size_t, const RunOutcome& o) { last = o; });
+        if (outcome.signal != 0) return outcome;
         outcome.report = pictures::parseReport(last.out, nonce, job.chunks.size());
-        std::fprintf(log, "\nPictures: Ghostscript ran %zu chunks%s", job.chunks.size(),
-                     outcome.report.finished ? "" : ", not to the end");
+        say(outcome.trace, "\nPictures: Ghostscript ran %zu chunks%s", job.chunks.size(),
+            outcome.report.finished ? "" : ", not to the end");
         if (!plan.again(outcome.report)) break;
         const size_t culprit = plan.culprits().back();
-        std::fprintf(out, "\nA special %s did not end (%s) and is left out: \"%s\".\n", placeOf(job, culprit).c_str(),
-                     last.failure(settings.gsTimeLimit).c_str(), specialExcerpt(chunkText(job.chunks[culprit])).c_str());
+        say(out, "\nA special %s did not end (%s) and is left out: \"%s\".\n", placeOf(job, culprit).c_str(),
+            last.failure(settings.gsTimeLimit).c_str(), specialExcerpt(chunkText(job.chunks[culprit])).c_str());
         outcome.incomplete = true;
     }
-    traceReport(outcome.report, log);
+    traceReport(outcome.report, outcome.trace);
     if (tellErrors(job, outcome.report, out)) outcome.incomplete = true;
     if (!outcome.report.finished) {
-        std::fprintf(out, "\nThe picture program did not finish (%s: %s); the pictures are incomplete.\n",
-                     last.succeeded() ? "no end" : last.failure(settings.gsTimeLimit).c_str(),
-                     printable(plan.gaveUp()).c_str());
+        say(out, "\nThe picture program did not finish (%s: %s); the pictures are incomplete.\n",
+            last.succeeded() ? "no end" : last.failure(settings.gsTimeLimit).c_str(), printable(plan.gaveUp()).c_str());
         outcome.incomplete = true;
     }
     if (outcome.report.fatal) outcome.incomplete = true;

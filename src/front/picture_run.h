@@ -17,9 +17,14 @@ namespace morvex {
 struct PictureOutcome {
     pictures::Report report;
     bool incomplete = false;  // a special was not drawn whole, or the run failed
+    int signal = 0;           // an interrupt ended the run
+    std::string messages;     // for standard output
+    std::string trace;        // for the trace log
 };
 
-// Runs job; messages go to out, warnings and the run's steps to log.
-PictureOutcome runPictureJob(const pictures::Job& job, const Settings& settings, std::FILE* log, std::FILE* out);
+// Runs job. It may run beside the glyph runs (on a thread of its own):
+// it writes nothing itself, and ends its Ghostscript at an interrupt that
+// an InterruptGuard of the caller notes.
+PictureOutcome runPictureJob(const pictures::Job& job, const Settings& settings);
 
 }  // namespace morvex

@@ -11,11 +11,6 @@ namespace {
 // How much of a special a message shows.
 constexpr size_t kExcerptBytes = 40;
 
-// A literal header that reads its data from the file it stands in (the
-// preview package's bop-hook): in the job that file would be the job
-// itself, so it is not run. The page box has read that data already.
-bool readsItsFile(const std::string& code) { return code.find("currentfile") != std::string::npos; }
-
 bool sameState(const pictures::EndState& x, const pictures::EndState& y) {
     const pictures::Affine& p = x.transform;
     const pictures::Affine& q = y.transform;
@@ -55,10 +50,13 @@ void PictureCollector::attach(PageBuilder& b) {
     for (const char* prefix : kPicturePrefixes) b.specials().add(prefix, *this);
 }
 
-void PictureCollector::header(const pictures::PictureSpecial& special, const std::string& text) {
-    if (special.kind == pictures::SpecialKind::Literal && readsItsFile(special.code)) {
-        std::fprintf(log, "\nPictures: a literal header that reads its own file is not run: %s",
-                     specialExcerpt(text).c_str());
+void PictureCollector::header(const pictures::PictureSpecial& special) {
+    // dvips writes the literal headers one after another into one block
+    // of its prologue, where one may go on into the next (the preview
+    // package opens a string in one and closes it two later).
+    if (special.kind == pictures::SpecialKind::Literal) {
+        literals += special.code;
+        literals += '\n';
         return;
     }
     if (std::string why = pictures::addHeaderSpecial(builder, special, access); !why.empty())
@@ -69,7 +67,7 @@ void PictureCollector::special(const SpecialEvent& event, bool selected) {
     const pictures::ParsedSpecial parsed = pictures::parsePictureSpecial(event.text);
     // Headers of every page, in order, as dvips puts them in its prologue.
     if (isHeader(parsed)) {
-        if (event.complete()) header(*parsed.special, std::string(event.text));
+        if (event.complete()) header(*parsed.special);
         return;
     }
     if (!selected) return;
@@ -104,7 +102,9 @@ void PictureCollector::page(PageModel& model) {
 }
 
 pictures::Job PictureCollector::job(std::vector<std::optional<size_t>>& chunkOf) const {
-    pictures::Job job = builder.finish();
+    pictures::JobBuilder all = builder;
+    if (!literals.empty()) all.literal(literals);
+    pictures::Job job = all.finish();
     chunkOf.assign(specials, std::nullopt);
     for (size_t i = 0; i < job.chunks.size(); ++i) {
         const pictures::Chunk& c = job.chunks[i];

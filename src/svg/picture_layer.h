@@ -49,13 +49,14 @@ private:
         uint64_t number = 0;  // its place among the selected pages' specials
     };
 
-    void header(const pictures::PictureSpecial& special, const std::string& text);
+    void header(const pictures::PictureSpecial& special);
 
     const pictures::FileAccess access;
     std::FILE* const log;
     pictures::JobBuilder builder;
     PageBuilder* pages = nullptr;
     std::vector<Pending> pending;
+    std::string literals;  // the "!" headers of all pages, in order
     uint64_t specials = 0;
     int pagesWithPictures = 0;
     std::vector<std::string> refused;

@@ -48,6 +48,7 @@ const Case kCases[] = {
 \begin{scope}[rotate=30] \draw (0,0) rectangle (1.5,0.6); \node at (0.75,0.3) {Turned}; \end{scope}
 \begin{scope} \clip (4,0) rectangle (5,1); \fill[green!60!black] (4.5,0.5) circle (0.8); \end{scope}
 \shade[left color=red,right color=blue] (0,-4) rectangle (2,-3);
+\fill[blue,opacity=0.5] (3.5,-0.5) circle (0.5);
 \draw[line width=2pt,line cap=round,line join=round,dash pattern=on 4pt off 3pt] (3,-3) -- (4,-4) -- (5,-3);
 \end{tikzpicture}
 \end{document}

@@ -1,0 +1,152 @@
+// The picture run of --paths on pages typeset at test time, through the
+// built binary: a special with a PostScript error, one that never ends, a
+// figure outside the DVI file's directory; a page without pictures starts
+// no picture run; the preview package's page hook does not break it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/morvex_run.h"
+
+namespace morvex::testing {
+namespace {
+
+constexpr int kExitPictures = 70;
+
+// A plain TeX page: a red square, then body, then a blue square, each in
+// dvips's " special (PostScript points, y up, at the current point).
+std::string pageWith(const std::string& body) {
+    return R"(\nopagenumbers\hsize=3in\vsize=2in
+\special{" 1 0 0 setrgbcolor newpath 0 0 moveto 20 0 rlineto 0 20 rlineto -20 0 rlineto closepath fill}%
+)" + body + R"(%
+\special{" 0 0 1 setrgbcolor newpath 30 0 moveto 20 0 rlineto 0 20 rlineto -20 0 rlineto closepath fill}%
+Text after the pictures.
+\bye
+)";
+}
+
+struct Converted {
+    ProcessResult run;
+    std::string svg, log;
+};
+
+Converted convert(const TempDir& dir, const std::string& name, const std::string& source,
+                  const std::vector<std::string>& options = {}, const std::string& engine = "tex") {
+    Converted c;
+    EXPECT_TRUE(writeFile(dir.file(name + ".tex"), source));
+    ProcessResult t = runProcess({engine, "-interaction=nonstopmode", "-halt-on-error", name + ".tex"}, dir.path);
+    EXPECT_EQ(t.exitCode, 0) << t.out;
+    std::vector<std::string> args = {"--paths", "-o", name + ".svg", "-O", name + ".log"};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(name + ".dvi");
+    c.run = runMorvex(dir.path, args);
+    c.svg = readFile(dir.file(name + ".svg"));
+    c.log = readFile(dir.file(name + ".log"));
+    return c;
+}
+
+void expectBothSquares(const Converted& c) {
+    EXPECT_NE(c.svg.find("fill=\"#ff0000\""), std::string::npos) << c.svg;
+    EXPECT_NE(c.svg.find("fill=\"#0000ff\""), std::string::npos) << c.svg;
+    // The page's text is drawn too.
+    EXPECT_NE(c.svg.find("<use "), std::string::npos);
+}
+
+TEST(PicturesRun, AnErrorInASpecialIsToldAndTheRestOfThePageDrawn) {
+    TempDir dir;
+    const Converted c = convert(dir, "broken", pageWith(R"(\special{" 0 0 moveto nosuchoperator 10 10 lineto stroke})"));
+    EXPECT_EQ(c.run.exitCode, kExitPictures) << c.run.out;
+    EXPECT_NE(c.run.out.find("PostScript error on page 1 (undefined in nosuchoperator) in the special "
+                             "\"\" 0 0 moveto nosuchoperator 10 10 lineto...\"; the rest of the page is drawn."),
+              std::string::npos)
+        << c.run.out;
+    expectBothSquares(c);
+}
+
+TEST(PicturesRun, ASpecialThatNeverEndsIsLeftOutAtTheTimeLimit) {
+    TempDir dir;
+    const Converted c = convert(dir, "endless", pageWith(R"(\special{" { 1 pop } loop})"), {"--gs-time-limit=2"});
+    EXPECT_EQ(c.run.exitCode, kExitPictures) << c.run.out;
+    EXPECT_NE(c.run.out.find("A special on page 1 did not end (time limit of 2 s) and is left out: \"\" { 1 pop } loop\"."),
+              std::string::npos)
+        << c.run.out;
+    expectBothSquares(c);
+}
+
+// A figure named by an absolute path, or by one leaving the DVI file's
+// directory, is not read unless --figure-dir allows its directory.
+TEST(PicturesRun, FiguresOutsideTheDocumentsDirectoryAreNotRead) {
+    TempDir dir;
+    ASSERT_EQ(runProcess({"mkdir", dir.file("doc")}, "/").exitCode, 0);
+    // A green square, were it read.
+    ASSERT_TRUE(writeFile(dir.file("x.eps"), "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\n"
+                                             "0 1 0 setrgbcolor 0 0 10 10 rectfill\n"));
+    const std::string body = R"(\special{psfile=/etc/passwd llx=0 lly=0 urx=10 ury=10 rwi=100}%
+\special{psfile=../x.eps llx=0 lly=0 urx=10 ury=10 rwi=100})";
+    struct Case {
+        std::vector<std::string> options;
+        bool sibling;  // ../x.eps is read
+    } cases[] = {{{}, false}, {{"--figure-dir=" + dir.path}, true}};
+    for (const Case& k : cases) {
+        const std::string at = dir.path + "/doc";
+        Converted c;
+        EXPECT_TRUE(writeFile(at + "/fig.tex", pageWith(body)));
+        ProcessResult t = runProcess({"tex", "-interaction=nonstopmode", "fig.tex"}, at);
+        ASSERT_EQ(t.exitCode, 0) << t.out;
+        std::vector<std::string> args = {"--paths", "-o", "fig.svg", "-O", "fig.log"};
+        args.insert(args.end(), k.options.begin(), k.options.end());
+        args.push_back("fig.dvi");
+        c.run = runMorvex(at, args);
+        c.svg = readFile(at + "/fig.svg");
+        EXPECT_EQ(c.run.exitCode, kExitPictures) << c.run.out;
+        EXPECT_NE(c.run.out.find("A picture special is not drawn: page 1: figure /etc/passwd:"), std::string::npos)
+            << c.run.out;
+        EXPECT_EQ(c.run.out.find("figure ../x.eps:") == std::string::npos, k.sibling) << c.run.out;
+        EXPECT_EQ(c.svg.find("fill=\"#00ff00\"") != std::string::npos, k.sibling) << c.svg;
+        EXPECT_EQ(c.svg.find("root:"), std::string::npos);
+        expectBothSquares(c);
+    }
+}
+
+// Only a selected page with picture specials starts the picture run.
+TEST(PicturesRun, PagesWithoutPicturesStartNoRun) {
+    TempDir dir;
+    const std::string source = R"(\nopagenumbers\hsize=3in\vsize=2in
+Plain text.\vfill\eject
+\special{" 0 0 1 setrgbcolor 0 0 20 20 rectfill}Picture.
+\bye
+)";
+    const Converted plain = convert(dir, "two", source, {"--pages=1"});
+    EXPECT_EQ(plain.run.exitCode, 0) << plain.run.out;
+    EXPECT_EQ(plain.log.find("Pictures: Ghostscript ran"), std::string::npos);
+    const Converted drawn = convert(dir, "two", source, {"--pages=2"});
+    EXPECT_EQ(drawn.run.exitCode, 0) << drawn.run.out;
+    EXPECT_NE(drawn.log.find("Pictures: Ghostscript ran"), std::string::npos);
+    EXPECT_NE(drawn.svg.find("fill=\"#0000ff\""), std::string::npos);
+}
+
+// The preview package's bop-hook reads its box from the file it stands
+// in: it finds none (the job's text is not that file) and the page goes
+// on; its data special is the page box's, not run.
+TEST(PicturesRun, PreviewsPageHookDoesNotBreakTheRun) {
+    if (runProcess({"kpsewhich", "preview.sty"}, "/").out.empty() ||
+        runProcess({"kpsewhich", "tikz.sty"}, "/").out.empty())
+        GTEST_SKIP() << "no preview or TikZ";
+    TempDir dir;
+    const Converted c = convert(dir, "snippet", R"(\documentclass{article}
+\usepackage{tikz}
+\usepackage[active,tightpage]{preview}
+\PreviewEnvironment{tikzpicture}
+\begin{document}
+\begin{tikzpicture}\fill[red] (0,0) rectangle (1,1); \node at (2,0.5) {Node};\end{tikzpicture}
+\end{document}
+)",
+                                {"--bbox=preview"}, "latex");
+    EXPECT_EQ(c.run.exitCode, 0) << c.run.out;
+    EXPECT_EQ(c.run.out.find("PostScript error"), std::string::npos) << c.run.out;
+    EXPECT_NE(c.svg.find("fill=\"#ff0000\""), std::string::npos);
+}
+
+}  // namespace
+}  // namespace morvex::testing
