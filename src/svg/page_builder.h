@@ -82,6 +82,7 @@ private:
         int64_t h = 0;
         int32_t v = 0;
         uint32_t size = 0;
+        uint32_t frame = kNoFrame;
     };
 
     void openText(int32_t page) override;
@@ -112,6 +113,8 @@ private:
     int64_t runWidth = 0;
     uint32_t runSize = 0;
     RunEnd lastRun;
+    uint32_t currentFrame = kNoFrame;  // the frame the glyphs are set in now
+    uint32_t runFrame = kNoFrame;      // and the run's first glyph was
 };
 
 }  // namespace morvex

@@ -82,6 +82,8 @@ struct Anchor {
 
 // The font of a character set while no font was defined for its number.
 constexpr uint32_t kNoFont = 0xFFFFFFFFu;
+// A run of text set outside any frame.
+constexpr uint32_t kNoFrame = 0xFFFFFFFFu;
 
 // A character of the invisible text.
 struct TextChar {
@@ -97,6 +99,7 @@ struct TextSpan {
     uint32_t size = 0;        // its first font's size, DVI units
     bool spaceBefore = false;  // a word space or a new line before it
     uint32_t first = 0, count = 0;
+    uint32_t frame = kNoFrame;  // the frame its glyphs are set in, if any
 };
 
 struct PageModel {

@@ -224,16 +224,22 @@ void PathsDocument::drawItems(const PageModel& page, Origin at) {
     uint32_t lastFont = kNoFont, lastSize = 0;
     std::string usePrefix, size;
     double sizePt = 1;
+    // The frame the glyphs and rules are set in, opened when one comes.
+    const ItemFrame* frame = nullptr;
     for (const PageItem& item : page.items) {
         if (item.kind == ItemKind::Markup || item.kind == ItemKind::Frame) {
             groups.close();
             // A picture's paint is in page space, outside the glyphs' frame.
             closeFrame();
-            if (item.kind == ItemKind::Frame && item.font < page.frames.size()) openFrame(page.frames[item.font], at);
+            if (item.kind == ItemKind::Frame) frame = item.font < page.frames.size() ? &page.frames[item.font] : nullptr;
             if (item.kind == ItemKind::Markup && item.font < page.markup.size()) drawMarkup(page.markup[item.font], at);
             continue;
         }
         if (item.kind == ItemKind::Glyph && item.font >= glyphs.size()) continue;
+        if (frame != nullptr && frameDepth == 0 && !frame->plain()) {
+            groups.close();
+            openFrame(*frame, at);
+        }
         groups.fill(item.fill);
         if (item.kind == ItemKind::Rule) {
             groups.closeScale();
@@ -339,14 +345,24 @@ void PathsDocument::drawText(const PageModel& page, Origin at) {
     line += "\n<text fill=\"transparent\" xml:space=\"preserve\" font-size=\"" + common + "\">";
     for (const TextSpan& span : page.spans) {
         if (span.spaceBefore) line += ' ';
+        // A run set in a frame starts where the frame puts it, as long as
+        // it is drawn (text does not turn with its glyphs).
+        double x = span.h * ptPerDvi, y = span.v * ptPerDvi, stretch = 1;
+        if (span.frame < page.frames.size()) {
+            const ItemFrame& f = page.frames[span.frame];
+            const double fx = f.a * x + f.c * y + f.e;
+            y = f.b * x + f.d * y + f.f;
+            x = fx;
+            stretch = std::hypot(f.a, f.b);
+        }
         line += "<tspan\n x=\"";
-        appendNumber(line, span.h * ptPerDvi + at.x, kPlaces);
+        appendNumber(line, x + at.x, kPlaces);
         line += "\" y=\"";
-        appendNumber(line, span.v * ptPerDvi + at.y, kPlaces);
+        appendNumber(line, y + at.y, kPlaces);
         if (const std::string size = sizeOf(span); size != common) line += "\" font-size=\"" + size;
         if (span.width > 0) {
             line += "\" textLength=\"";
-            appendNumber(line, static_cast<double>(span.width) * ptPerDvi, kPlaces);
+            appendNumber(line, static_cast<double>(span.width) * ptPerDvi * stretch, kPlaces);
             line += "\" lengthAdjust=\"spacingAndGlyphs";
         }
         line += "\">";

@@ -168,7 +168,9 @@ void PictureDrawer::special(const SpecialEvent& event, bool selected) {
     if (changed) state = *r.end;
     if (!changed && !drew) return;
     if (!state) return;
-    ItemFrame next = markup.frame(*state);
+    DrawnMarkup defs;
+    ItemFrame next = markup.frame(*state, defs.elements);
+    pages->addMarkup(std::move(defs));
     if (drew && next.plain()) return;
     pages->setFrame(std::move(next));
 }

@@ -136,7 +136,7 @@ PictureMarkup::Opening PictureMarkup::clipOpening(uint32_t clip) {
         chain.push_back(id);
         id = it->second.parent;
     }
-    o.open = defineClip(clip);
+    o.defs = defineClip(clip);
     o.clipped = true;
     bool first = true;
     for (auto id = chain.rbegin(); id != chain.rend(); ++id) {
@@ -166,6 +166,7 @@ DrawnMarkup PictureMarkup::paints(const std::vector<pictures::Paint>& list) {
         if (e.body.empty()) continue;
         if (opening.clipped) e.ink = intersect(e.ink, opening.bounds);
         out.ink.add(e.ink);
+        out.elements += opening.defs;
         out.elements += defs;
         const std::string key = opening.open + e.group;
         if (key != current || key.empty()) {
@@ -418,7 +419,7 @@ PictureMarkup::Element PictureMarkup::pattern(const pictures::PatternPaint& p, s
     return e;
 }
 
-ItemFrame PictureMarkup::frame(const pictures::EndState& end) {
+ItemFrame PictureMarkup::frame(const pictures::EndState& end, std::string& defs) {
     ItemFrame f;
     // The page's transformation in the DVI origin's space.
     Affine toPage;
@@ -428,6 +429,7 @@ ItemFrame PictureMarkup::frame(const pictures::EndState& end) {
         f.a = t.a, f.b = t.b, f.c = t.c, f.d = t.d, f.e = t.e, f.f = t.f;
     }
     const Opening o = clipOpening(end.clip);
+    defs += o.defs;
     f.open = o.open;
     f.depth = o.depth;
     if (end.invisible || end.alpha < 1) {

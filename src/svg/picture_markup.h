@@ -27,8 +27,10 @@ public:
     void beginPage(bool ownDocument);
     // The paints of a chunk, consecutive paints of one kind in one group.
     DrawnMarkup paints(const std::vector<pictures::Paint>& paints);
-    // The frame of the glyphs and rules after a chunk that ended in end.
-    ItemFrame frame(const pictures::EndState& end);
+    // The frame of the glyphs and rules after a chunk that ended in end;
+    // the definitions it refers to, not yet written, go to defs (a frame
+    // is opened only when something is set in it).
+    ItemFrame frame(const pictures::EndState& end, std::string& defs);
 
 private:
     struct Element {
@@ -37,6 +39,7 @@ private:
         Extent ink;
     };
     struct Opening {
+        std::string defs;  // the clip paths not yet written
         std::string open;
         uint32_t depth = 0;
         Extent bounds;  // where the clip lets ink be; empty: the whole page
