@@ -13,13 +13,22 @@ constexpr int kMaxPlaces = 6;
 constexpr int kLinearPlaces = 6;  // a matrix's a b c d
 constexpr int kOffsetPlaces = 3;  // its e f, TeX points
 
-// Appends v, with a separator only where the number before would run on.
+// Appends v without a leading zero, with a separator only where the
+// number before would run on into it.
 void appendCoord(std::string& out, double v, int places) {
     std::string n = svgNumber(v, places);
-    if (!out.empty() && n.front() != '-') {
-        const char last = out.back();
-        if ((last >= '0' && last <= '9') || last == '.') out += ' ';
+    if (n.rfind("0.", 0) == 0) n.erase(0, 1);
+    if (n.rfind("-0.", 0) == 0) n.erase(1, 1);
+    if (out.empty() || n.front() == '-') {
+        out += n;
+        return;
     }
+    // The number the text ends with, if it does.
+    size_t start = out.size();
+    while (start > 0 && ((out[start - 1] >= '0' && out[start - 1] <= '9') || out[start - 1] == '.')) --start;
+    const bool endsInNumber = start < out.size();
+    const bool hasPoint = out.find('.', start) != std::string::npos;
+    if (endsInNumber && (n.front() != '.' || !hasPoint)) out += ' ';
     out += n;
 }
 

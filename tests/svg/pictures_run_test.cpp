@@ -4,10 +4,12 @@
 // no picture run; the preview package's page hook does not break it.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "support/morvex_run.h"
+#include "support/svg_walk.h"
 
 namespace morvex::testing {
 namespace {
@@ -146,6 +148,75 @@ TEST(PicturesRun, PreviewsPageHookDoesNotBreakTheRun) {
     EXPECT_EQ(c.run.exitCode, 0) << c.run.out;
     EXPECT_EQ(c.run.out.find("PostScript error"), std::string::npos) << c.run.out;
     EXPECT_NE(c.svg.find("fill=\"#ff0000\""), std::string::npos);
+}
+
+// Glyphs and rules set while a special leaves the transformation turned
+// or scaled are drawn turned or scaled about that point, as dvips draws
+// them; those after the special that puts it back are not.
+TEST(PicturesRun, GlyphsAndRulesFollowTheTransformationASpecialLeaves) {
+    TempDir dir;
+    const Converted c = convert(dir, "turned", R"(\nopagenumbers\hsize=3in\vsize=2in
+\noindent\special{ps: gsave currentpoint currentpoint translate 30 neg rotate neg exch neg exch translate}%
+A\vrule width 10pt height 2pt\special{ps: currentpoint grestore moveto}%
+\special{ps: gsave currentpoint currentpoint translate 2 2 scale neg exch neg exch translate}%
+B\special{ps: currentpoint grestore moveto}C
+\bye
+)");
+    ASSERT_EQ(c.run.exitCode, 0) << c.run.out;
+    std::vector<DrawnElement> drawn = drawnElements(c.svg);
+    ASSERT_EQ(drawn.size(), 4u) << c.svg;  // A, its rule, B, C
+    const double turnA = std::atan2(drawn[0].toDocument.b, drawn[0].toDocument.a) * 180 / M_PI;
+    const double turnRule = std::atan2(drawn[1].toDocument.b, drawn[1].toDocument.a) * 180 / M_PI;
+    EXPECT_NEAR(turnA, -30, 0.01);  // up the page: y grows down
+    EXPECT_NEAR(turnRule, -30, 0.01);
+    EXPECT_EQ(drawn[1].element.rfind("<rect", 0), 0u);
+    const double scaleB = std::hypot(drawn[2].toDocument.a, drawn[2].toDocument.b);
+    const double scaleC = std::hypot(drawn[3].toDocument.a, drawn[3].toDocument.b);
+    EXPECT_NEAR(scaleB / scaleC, 2, 1e-3);
+    EXPECT_NEAR(drawn[3].toDocument.b, 0, 1e-9);
+}
+
+// The ink box takes in what the pictures paint, cut down to their clip.
+TEST(PicturesRun, TheInkBoxHoldsThePictures) {
+    TempDir dir;
+    const Converted c = convert(dir, "ink", R"(\nopagenumbers\hsize=3in\vsize=2in
+\noindent\special{" 0 0 1 setrgbcolor -100 -100 1000 1000 rectfill}%
+\special{" newpath 0 0 moveto 72 0 rlineto 0 36 rlineto -72 0 rlineto closepath clip 1 0 0 setrgbcolor -100 -100 1000 1000 rectfill}%
+\bye
+)",
+                                {"--bbox=min"});
+    ASSERT_EQ(c.run.exitCode, 0) << c.run.out;
+    // The blue fill covers the page box; the red one, clipped, 72 by 36 bp.
+    const size_t at = c.svg.find("viewBox=\"");
+    ASSERT_NE(at, std::string::npos);
+    const std::vector<double> box = numbersIn(c.svg.substr(at, c.svg.find('"', at + 9) - at));
+    ASSERT_EQ(box.size(), 4u);
+    EXPECT_GT(box[2], 1000 * 72.27 / 72 - 1);
+
+    const Converted clipped = convert(dir, "clipped", R"(\nopagenumbers\hsize=3in\vsize=2in
+\noindent\special{" newpath 0 0 moveto 72 0 rlineto 0 36 rlineto -72 0 rlineto closepath clip 1 0 0 setrgbcolor -100 -100 1000 1000 rectfill}%
+\bye
+)",
+                                      {"--bbox=min"});
+    ASSERT_EQ(clipped.run.exitCode, 0) << clipped.run.out;
+    const size_t at2 = clipped.svg.find("viewBox=\"");
+    const std::vector<double> small = numbersIn(clipped.svg.substr(at2, clipped.svg.find('"', at2 + 9) - at2));
+    ASSERT_EQ(small.size(), 4u);
+    EXPECT_NEAR(small[2], 72 * 72.27 / 72, 0.05);
+    EXPECT_NEAR(small[3], 36 * 72.27 / 72, 0.05);
+}
+
+// What a special says never reaches the document as markup: only the
+// numbers and colours of what it paints.
+TEST(PicturesRun, NothingASpecialSaysReachesTheDocument) {
+    TempDir dir;
+    const Converted c = convert(dir, "hostile", pageWith(R"(\special{" (</svg><script>alert(1)</script>) print
+(<g onload="x">) = flush}\special{" /Times-Roman findfont 12 scalefont setfont 0 0 moveto (<a>) show})"));
+    EXPECT_EQ(c.run.exitCode, 0) << c.run.out;
+    EXPECT_EQ(c.svg.find("script"), std::string::npos);
+    EXPECT_EQ(c.svg.find("onload"), std::string::npos);
+    EXPECT_EQ(c.svg.find("<a>"), std::string::npos);
+    expectBothSquares(c);
 }
 
 }  // namespace
