@@ -1,6 +1,7 @@
 #include "front/front.h"
 
 #include <getopt.h>
+#include <sys/stat.h>
 
 #include <climits>
 #include <cstring>
@@ -88,6 +89,11 @@ bool optionsAgree(const char* program, const Settings& settings) {
         return false;
     }
     return true;
+}
+
+bool isDirectory(const char* path) {
+    struct stat st {};
+    return *path != '\0' && stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool readGsTimeLimit(const char* program, const std::string& text, Settings& settings) {
@@ -180,8 +186,9 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
                 if (!readBoxKind(argv[0], optarg, settings)) return {false, kExitOption};
                 break;
             case kOptFigureDir:
-                if (*optarg == '\0') {
-                    std::fprintf(stderr, "%s: --figure-dir names a directory\n", argv[0]);
+                if (!isDirectory(optarg)) {
+                    std::fprintf(stderr, "%s: --figure-dir names no directory: %s\n", argv[0],
+                                 printable(optarg).c_str());
                     return {false, kExitOption};
                 }
                 settings.figureDirs.emplace_back(optarg);

@@ -111,6 +111,17 @@ TEST(PicturesRun, FiguresOutsideTheDocumentsDirectoryAreNotRead) {
     }
 }
 
+TEST(PicturesRun, AFigureDirectoryMustBeADirectory) {
+    TempDir dir;
+    ASSERT_TRUE(writeFile(dir.file("file"), "x"));
+    for (const std::string& bad : {std::string("missing"), std::string("file"), std::string("")}) {
+        const ProcessResult r = runMorvex(dir.path, {"--paths", "--figure-dir=" + bad, "none.dvi"});
+        EXPECT_EQ(r.exitCode, 204) << bad;
+        EXPECT_NE(r.err.find("--figure-dir names no directory"), std::string::npos) << r.err;
+        EXPECT_EQ(filesIn(dir.path), std::set<std::string>{"file"});
+    }
+}
+
 // Only a selected page with picture specials starts the picture run.
 TEST(PicturesRun, PagesWithoutPicturesStartNoRun) {
     TempDir dir;
