@@ -67,6 +67,9 @@ private:
     std::optional<std::string> documentTitle;
 };
 
+// Beyond this a magnification makes no page any renderer draws.
+constexpr uint32_t kMaxMag = 1000000;
+
 double ptPerDviOf(const DviFrame& frame) {
     return std::isfinite(frame.ptPerDvi) ? static_cast<double>(frame.ptPerDvi) : 0.0;
 }
@@ -154,6 +157,8 @@ Result PathsRun::gather(const PageChoice& choice, PageGathering& gathering, Pict
 pictures::JobFrame PathsRun::jobFrame() const {
     pictures::JobFrame job;
     job.ptPerDvi = static_cast<float>(ptPerDviOf(frame));
+    // dvips scales figures and " specials by the magnification.
+    job.mag = frame.mag >= 1 && frame.mag <= kMaxMag ? static_cast<int32_t>(frame.mag) : 1000;
     const PageBox box = postambleBox(frame);
     job.widthBp = std::max(box.width, 1.0) * 72 / 72.27;
     job.heightBp = std::max(box.height, 1.0) * 72 / 72.27;

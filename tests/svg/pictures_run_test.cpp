@@ -187,6 +187,17 @@ B\special{ps: currentpoint grestore moveto}C
     EXPECT_NEAR(drawn[3].toDocument.b, 0, 1e-9);
 }
 
+// A magnified document's figures grow with it, as dvips prints them.
+TEST(PicturesRun, MagnificationScalesThePictures) {
+    TempDir dir;
+    const Converted c = convert(dir, "mag", R"(\mag=2000 \nopagenumbers\hsize=2in\vsize=1in
+\noindent A\special{" 1 0 0 setrgbcolor 0 0 20 10 rectfill}
+\bye
+)");
+    ASSERT_EQ(c.run.exitCode, 0) << c.run.out;
+    EXPECT_NE(c.svg.find("l40.15 0l0-20.07"), std::string::npos) << c.svg;
+}
+
 // The ink box takes in what the pictures paint, cut down to their clip.
 TEST(PicturesRun, TheInkBoxHoldsThePictures) {
     TempDir dir;
