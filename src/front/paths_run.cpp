@@ -38,7 +38,8 @@ public:
 private:
     Result gather(const PageChoice& choice, PageGathering& gathering, PictureCollector& collector);
     void preparePictures(PictureCollector& collector);
-    void takePictures(PictureCollector& collector, PageGathering& gathering);
+    void takePictures();
+    Result measurePictures(const PageChoice& choice, PageGathering& gathering);
     [[noreturn]] void endBy(int sig);
     Result extract(std::map<std::string, GeneratedFont>& glyphs, int& sig);
     std::unique_ptr<PathsDocument> writer(const GlyphTable& table, std::vector<PlacedBox> placed,
@@ -116,7 +117,10 @@ int PathsRun::run() {
         if (sig == 0) sig = pictureOutcome.signal;
         if (sig != 0) endBy(sig);
     }
-    if (pictureJob) takePictures(collector, gathering);
+    if (pictureJob) {
+        takePictures();
+        if (settings.bbox == BoxKind::Min) measurePictures(choice, gathering);
+    }
     std::optional<GlyphList> names;
     if (!glyphs.empty()) {
         names = GlyphList::load();
@@ -174,21 +178,35 @@ void PathsRun::preparePictures(PictureCollector& collector) {
     if (collector.any()) pictureJob = collector.job(chunkOf);
 }
 
-// After the run: its messages, and the pictures' ink for boxes that are
-// the ink's.
-void PathsRun::takePictures(PictureCollector& collector, PageGathering& gathering) {
+// After the run: its messages and the document's title.
+void PathsRun::takePictures() {
     std::fputs(pictureOutcome.messages.c_str(), out);
     std::fputs(pictureOutcome.trace.c_str(), log.get());
     picturesIncomplete = picturesIncomplete || pictureOutcome.incomplete;
     documentTitle = pictureOutcome.report.title;
-    if (settings.bbox != BoxKind::Min) return;
-    const pictures::JobFrame jf = pictureJob->frame;
-    PictureMarkup measure(pictureOutcome.report, jf.widthBp * 72.27 / 72, jf.heightBp * 72.27 / 72);
-    for (size_t i = 0; i < pictureJob->chunks.size() && i < pictureOutcome.report.chunks.size(); ++i) {
-        const int page = pictureJob->chunks[i].page;
-        if (page < 0 || static_cast<size_t>(page) >= collector.positions().size()) continue;
-        gathering.addInk(collector.positions()[page], measure.paints(pictureOutcome.report.chunks[i].paints).ink);
-    }
+}
+
+// Each page's ink again, for boxes that are the ink's: its pictures' paint,
+// cut down to its clips, and its glyphs and rules where their frames put
+// them. A third pass, quiet, only when the pages have pictures.
+Result PathsRun::measurePictures(const PageChoice& choice, PageGathering& gathering) {
+    struct Measure final : PageConsumer {
+        PageGathering& gathering;
+        explicit Measure(PageGathering& g) : gathering(g) {}
+        void page(PageModel& page) override { gathering.setInk(page.position, PageInk(page)); }
+    } measure(gathering);
+    if (std::fseek(dvi.get(), firstPage, SEEK_SET) != 0) return {kExitSeek, "\nCan not seek dvi file\n"};
+    FileHandle quietLog = discardingStream();
+    FileHandle quietOut = discardingStream();
+    PageInterpreter pages(choice.selector, frame.stackCapacity, quietLog.get(), quietOut.get());
+    PageBuilder builder(registry, measure, quietLog.get(), {true, false});
+    PictureMarkup markup(pictureOutcome.report, pictureJob->frame.widthBp * 72.27 / 72,
+                         pictureJob->frame.heightBp * 72.27 / 72);
+    PictureDrawer drawer(*pictureJob, pictureOutcome.report, chunkOf, markup, true, quietLog.get());
+    drawer.attach(builder);
+    const Result r = pages.dvipage(dvi.get(), builder);
+    builder.finish();
+    return r;
 }
 
 // Ends the process as the signal would have, the runs ended and their

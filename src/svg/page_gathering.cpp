@@ -11,9 +11,9 @@ void PageGathering::page(PageModel& page) {
     for (PageConsumer* other : others) other->page(page);
 }
 
-void PageGathering::addInk(uint64_t position, const Extent& ink) {
+void PageGathering::setInk(uint64_t position, const PageInk& ink) {
     for (GatheredPage& g : gathered)
-        if (g.position == position && g.ink) g.ink->addMarkup(ink);
+        if (g.position == position && g.ink) g.ink = ink;
 }
 
 std::vector<PlacedBox> PageGathering::boxes(std::optional<BoxKind> kind, const GlyphTable& table, double ptPerDvi,

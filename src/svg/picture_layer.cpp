@@ -171,7 +171,7 @@ void PictureDrawer::special(const SpecialEvent& event, bool selected) {
     DrawnMarkup defs;
     ItemFrame next = markup.frame(*state, defs.elements);
     pages->addMarkup(std::move(defs));
-    if (drew && next.plain()) return;
+    // Set again after paint, even plain: the frame before it has ended.
     pages->setFrame(std::move(next));
 }
 

@@ -226,6 +226,19 @@ TEST(PicturesRun, TheInkBoxHoldsThePictures) {
     ASSERT_EQ(small.size(), 4u);
     EXPECT_NEAR(small[2], 72 * 72.27 / 72, 0.05);
     EXPECT_NEAR(small[3], 36 * 72.27 / 72, 0.05);
+
+    // Glyphs a special moves are where it moves them: the box moves along.
+    std::vector<double> xs;
+    for (const char* shift : {"0", "100"}) {
+        const Converted moved = convert(dir, std::string("moved") + shift,
+                                        std::string("\\nopagenumbers\\hsize=2in\\vsize=1in\n\\noindent\\special{ps: gsave ") +
+                                            shift + " 0 translate}AB\\special{ps: grestore}\n\\bye\n",
+                                        {"--bbox=min"});
+        ASSERT_EQ(moved.run.exitCode, 0) << moved.run.out;
+        const size_t v = moved.svg.find("viewBox=\"");
+        xs.push_back(numbersIn(moved.svg.substr(v, 40)).at(0));
+    }
+    EXPECT_NEAR(xs[1] - xs[0], 100, 0.01);
 }
 
 // What a special says never reaches the document as markup: only the
