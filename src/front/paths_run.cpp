@@ -108,12 +108,16 @@ int PathsRun::run() {
     Result glyphsResult;
     {
         InterruptGuard guard;
+        std::optional<PictureRun> pictures;
         std::thread pictureRun;
-        if (pictureJob)
-            pictureRun = std::thread([this] { pictureOutcome = runPictureJob(*pictureJob, settings); });
+        if (pictureJob) {
+            pictures.emplace(*pictureJob, settings);
+            pictureRun = std::thread([this, &pictures] { pictureOutcome = pictures->run(); });
+        }
         int sig = 0;
         if (gathered.ok()) glyphsResult = extract(glyphs, sig);
         if (pictureRun.joinable()) pictureRun.join();
+        pictures.reset();  // its private directory goes before a signal ends the process
         if (sig == 0) sig = pictureOutcome.signal;
         if (sig != 0) endBy(sig);
     }

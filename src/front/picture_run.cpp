@@ -3,7 +3,6 @@
 #include <cstdint>
 
 #include "base/printable.h"
-#include "fonts/work_dir.h"
 #include "pictures/job_writer.h"
 #include "pictures/run_plan.h"
 #include "process/run.h"
@@ -41,8 +40,7 @@ std::string placeOf(const pictures::Job& job, size_t chunk) {
     return "on a page";
 }
 
-RunSpec pictureRun(const pictures::PictureCommand& command, const std::string& work, const Settings& settings,
-                   std::string input) {
+RunSpec pictureRun(const pictures::PictureCommand& command, const std::string& work, const Settings& settings) {
     RunSpec run;
     run.argv = command.argv;
     std::vector<std::string> dropped = command.unsetEnvironment;
@@ -52,7 +50,6 @@ RunSpec pictureRun(const pictures::PictureCommand& command, const std::string& w
     run.workDir = work;
     run.timeLimit = settings.gsTimeLimit;
     if (settings.gsMemoryLimit > 0) run.memoryLimit = static_cast<uint64_t>(settings.gsMemoryLimit) << 20;
-    run.input = std::move(input);
     return run;
 }
 
@@ -88,19 +85,26 @@ void traceReport(const pictures::Report& report, std::string& log) {
 
 }  // namespace
 
-PictureOutcome runPictureJob(const pictures::Job& job, const Settings& settings) {
-    PictureOutcome outcome;
-    std::string& out = outcome.messages;
-    WorkDir work;
+PictureRun::PictureRun(const pictures::Job& job, const Settings& settings)
+    : job(job), timeLimit(settings.gsTimeLimit) {
     if (!work.create()) {
-        say(out, "\nNo private directory for the pictures (%s); they are not drawn.\n", work.error.c_str());
-        outcome.incomplete = true;
-        return outcome;
+        refusal = "no private directory for them (" + work.error + ")";
+        return;
     }
     const pictures::PictureCommand command =
         pictures::pictureCommand(kGhostscript, absolutePath(settings.configDir + "/" + kProgram), job.files(), work.path);
     if (!command.ok()) {
-        say(out, "\nThe pictures are not drawn: %s.\n", printable(command.refusal).c_str());
+        refusal = printable(command.refusal);
+        return;
+    }
+    spec = pictureRun(command, work.path, settings);
+}
+
+PictureOutcome PictureRun::run() {
+    PictureOutcome outcome;
+    std::string& out = outcome.messages;
+    if (!refusal.empty()) {
+        say(out, "\nThe pictures are not drawn: %s.\n", refusal.c_str());
         outcome.incomplete = true;
         return outcome;
     }
@@ -113,7 +117,8 @@ PictureOutcome runPictureJob(const pictures::Job& job, const Settings& settings)
             outcome.incomplete = true;
             return outcome;
         }
-        std::vector<RunSpec> runs = {pictureRun(command, work.path, settings, pictures::writeJob(job, nonce, plan.skip()))};
+        std::vector<RunSpec> runs = {spec};
+        runs[0].input = pictures::writeJob(job, nonce, plan.skip());
         outcome.signal = runAll(runs, 1, [&last](size_t, const RunOutcome& o) { last = o; });
         if (outcome.signal != 0) return outcome;
         outcome.report = pictures::parseReport(last.out, nonce, job.chunks.size());
@@ -122,14 +127,14 @@ PictureOutcome runPictureJob(const pictures::Job& job, const Settings& settings)
         if (!plan.again(outcome.report)) break;
         const size_t culprit = plan.culprits().back();
         say(out, "\nA special %s did not end (%s) and is left out: \"%s\".\n", placeOf(job, culprit).c_str(),
-            last.failure(settings.gsTimeLimit).c_str(), specialExcerpt(chunkText(job.chunks[culprit])).c_str());
+            last.failure(timeLimit).c_str(), specialExcerpt(chunkText(job.chunks[culprit])).c_str());
         outcome.incomplete = true;
     }
     traceReport(outcome.report, outcome.trace);
     if (tellErrors(job, outcome.report, out)) outcome.incomplete = true;
     if (!outcome.report.finished) {
         say(out, "\nThe picture program did not finish (%s: %s); the pictures are incomplete.\n",
-            last.succeeded() ? "no end" : last.failure(settings.gsTimeLimit).c_str(), printable(plan.gaveUp()).c_str());
+            last.succeeded() ? "no end" : last.failure(timeLimit).c_str(), printable(plan.gaveUp()).c_str());
         outcome.incomplete = true;
     }
     if (outcome.report.fatal) outcome.incomplete = true;

@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "fonts/work_dir.h"
 #include "front/front.h"
 #include "pictures/job.h"
 #include "pictures/report.h"
+#include "process/run.h"
 
 namespace morvex {
 
@@ -22,9 +24,25 @@ struct PictureOutcome {
     std::string trace;        // for the trace log
 };
 
-// Runs job. It may run beside the glyph runs (on a thread of its own):
-// it writes nothing itself, and ends its Ghostscript at an interrupt that
-// an InterruptGuard of the caller notes.
-PictureOutcome runPictureJob(const pictures::Job& job, const Settings& settings);
+// The run of one job. Made on the main thread (its private directory, the
+// command and the environment, which the environment's readers may not
+// share with a thread); run() may then go on beside the glyph runs, on a
+// thread of its own: it writes nothing itself, and ends its Ghostscript
+// at an interrupt that an InterruptGuard of the caller notes.
+class PictureRun {
+public:
+    PictureRun(const pictures::Job& job, const Settings& settings);
+    PictureRun(const PictureRun&) = delete;
+    PictureRun& operator=(const PictureRun&) = delete;
+
+    PictureOutcome run();
+
+private:
+    const pictures::Job& job;
+    const int timeLimit;
+    WorkDir work;
+    RunSpec spec;              // all but its input
+    std::string refusal;       // why no run can be made, for a message
+};
 
 }  // namespace morvex
