@@ -18,6 +18,8 @@ constexpr int kWidthPlaces = 4;
 constexpr double kThinnest = 0.25;
 // SVG's default miter limit, left unwritten.
 constexpr double kSvgMiterLimit = 4;
+// The clips around one paint, at most.
+constexpr size_t kMaxClipDepth = 32;
 // Bezier circle constant.
 constexpr double kKappa = 0.5522847498;
 
@@ -96,9 +98,7 @@ PictureMarkup::PictureMarkup(const pictures::Report& report, double width, doubl
     : report(report), width(width), height(height) {}
 
 void PictureMarkup::beginPage(bool ownDocument) {
-    if (!ownDocument) return;
-    clipsDefined.clear();
-    defined.clear();
+    if (ownDocument) defined.clear();
 }
 
 std::string PictureMarkup::idFor(char kind, const std::string& definition) {
@@ -107,44 +107,43 @@ std::string PictureMarkup::idFor(char kind, const std::string& definition) {
     return buf;
 }
 
-// The clip's element, its parent's first; the id of each is kept.
-std::string PictureMarkup::defineClip(uint32_t id) {
-    auto it = report.clips.find(id);
-    if (it == report.clips.end() || clipsDefined.count(id) != 0) return {};
-    const pictures::ClipDef& def = it->second;
-    std::string defs = def.parent != 0 ? defineClip(def.parent) : std::string();
+// The clip's element, unless the document has it (by id: two clips of one
+// path within one parent are one clip); parent is the id of the clip it is
+// drawn within, empty for none.
+std::string PictureMarkup::defineClip(uint32_t id, const std::string& parent) {
+    if (auto known = clipIds.find(id); known != clipIds.end() && defined.count(known->second) != 0) return {};
+    const pictures::ClipDef& def = report.clips.at(id);
     std::string body = " d=\"";
     appendPathData(body, def.path, -shift, -shift, 2);
     body += '"';
     if (def.evenOdd) body += " clip-rule=\"evenodd\"";
-    std::string key = body;
-    if (def.parent != 0) key += clipIds[def.parent];
-    const std::string name = idFor('c', key);
+    const std::string name = idFor('c', body + parent);
     clipIds[id] = name;
-    if (clipsDefined.insert(id).second)
-        defs += "\n<clipPath id=\"" + name + "\"><path" + body + "/></clipPath>";
-    return defs;
+    if (!defined.insert(name).second) return {};
+    return "\n<clipPath id=\"" + name + "\"><path" + body + "/></clipPath>";
 }
 
+// The clips a paint lies in as nested groups, the outermost first. Past
+// kMaxClipDepth the outer ones are let go: a special that nests clips
+// without end would otherwise nest groups without end.
 PictureMarkup::Opening PictureMarkup::clipOpening(uint32_t clip) {
     Opening o;
-    if (clip == 0) return o;
-    std::vector<uint32_t> chain;
-    for (uint32_t id = clip; id != 0 && chain.size() < report.clips.size();) {
+    std::vector<uint32_t> chain;  // innermost first
+    for (uint32_t id = clip; id != 0 && chain.size() < kMaxClipDepth;) {
         auto it = report.clips.find(id);
         if (it == report.clips.end()) break;
         chain.push_back(id);
         id = it->second.parent;
     }
-    o.defs = defineClip(clip);
-    o.clipped = true;
-    bool first = true;
+    std::string parent;
     for (auto id = chain.rbegin(); id != chain.rend(); ++id) {
-        o.open += "\n<g clip-path=\"url(#" + clipIds[*id] + ")\">";
+        o.defs += defineClip(*id, parent);
+        parent = clipIds[*id];
+        o.open += "\n<g clip-path=\"url(#" + parent + ")\">";
         ++o.depth;
         const Extent e = pathExtent(report.clips.at(*id).path, fromPage({}));
-        o.bounds = first ? e : intersect(o.bounds, e);
-        first = false;
+        o.bounds = o.clipped ? intersect(o.bounds, e) : e;
+        o.clipped = true;
     }
     return o;
 }

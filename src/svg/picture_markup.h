@@ -47,7 +47,7 @@ private:
     };
 
     Opening clipOpening(uint32_t clip);
-    std::string defineClip(uint32_t id);
+    std::string defineClip(uint32_t id, const std::string& parent);
     // An id made from what it names, so that documents pasted into one
     // page share an id only where they define the same thing.
     static std::string idFor(char kind, const std::string& definition);
@@ -63,9 +63,8 @@ private:
     const pictures::Report& report;
     const double width, height;
     double shift = kPictureOrigin;  // from the records' space to the markup's
-    std::set<uint32_t> clipsDefined;
     std::map<uint32_t, std::string> clipIds;
-    std::set<std::string> defined;  // the ids of gradients and patterns written
+    std::set<std::string> defined;  // the ids of clips, gradients and patterns written
     std::string cellDefs;           // the pattern defineCell wrote last
 };
 

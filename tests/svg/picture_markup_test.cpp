@@ -139,6 +139,23 @@ TEST(PictureMarkup, ClipsNestAndAreDefinedOnce) {
     EXPECT_EQ(count(own.elements, "<clipPath id=\"" + parentId + "\""), 1u);
 }
 
+// Two clips of one path (pages of one picture each) are one definition in
+// a document; clips nested without end open a bounded number of groups.
+TEST(PictureMarkup, OneClipPathIsDefinedOnceAndNestingIsBounded) {
+    pictures::Report report;
+    report.clips[1] = {1, 0, false, square(kO, kO, 10)};
+    report.clips[2] = {2, 0, false, square(kO, kO, 10)};
+    for (uint32_t id = 3; id < 1003; ++id) report.clips[id] = {id, id - 1, false, square(kO, kO, 10 + id)};
+    PictureMarkup markup(report, 612, 792);
+    const std::string both = markup.paints({fill({}, square(kO, kO, 1), 1)}).elements +
+                             markup.paints({fill({}, square(kO, kO, 1), 2)}).elements;
+    EXPECT_EQ(count(both, "<clipPath"), 1u) << both;
+    EXPECT_EQ(count(both, "<g clip-path"), 2u);
+    const std::string deep = markup.paints({fill({}, square(kO, kO, 1), 1002)}).elements;
+    EXPECT_EQ(count(deep, "<g clip-path"), 32u);
+    EXPECT_EQ(count(deep, "<g"), count(deep, "</g>"));
+}
+
 TEST(PictureMarkup, IdsNameWhatTheyDefine) {
     pictures::Report a, b;
     a.clips[1] = {1, 0, false, square(kO, kO, 10)};

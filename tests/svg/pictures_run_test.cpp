@@ -4,7 +4,10 @@
 // no picture run; the preview package's page hook does not break it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -185,6 +188,31 @@ B\special{ps: currentpoint grestore moveto}C
     const double scaleC = std::hypot(drawn[3].toDocument.a, drawn[3].toDocument.b);
     EXPECT_NEAR(scaleB / scaleC, 2, 1e-3);
     EXPECT_NEAR(drawn[3].toDocument.b, 0, 1e-9);
+}
+
+// Pages stacked in one document share the definitions of their like
+// clips: every id is defined once.
+TEST(PicturesRun, StackedPagesDefineEachIdOnce) {
+    TempDir dir;
+    const std::string page = R"(\special{" newpath 0 0 moveto 20 0 rlineto 0 20 rlineto closepath clip
+1 0 0 setrgbcolor 0 0 30 30 rectfill}Text.\vfill\eject
+)";
+    const Converted c = convert(dir, "stack", "\\nopagenumbers\\hsize=2in\\vsize=1in\n" + page + page + "\\bye\n",
+                                {"--pages=all"});
+    ASSERT_EQ(c.run.exitCode, 0) << c.run.out;
+    std::set<std::string> ids;
+    for (size_t at = c.svg.find(" id=\""); at != std::string::npos; at = c.svg.find(" id=\"", at + 1)) {
+        const std::string id = c.svg.substr(at + 5, c.svg.find('"', at + 5) - at - 5);
+        EXPECT_TRUE(ids.insert(id).second) << "defined twice: " << id;
+    }
+    const std::regex clipId("mvx-c[0-9a-f]{16}");
+    EXPECT_EQ(std::count_if(ids.begin(), ids.end(), [&](const std::string& id) { return std::regex_match(id, clipId); }),
+              1);
+    size_t uses = 0;
+    for (size_t at = c.svg.find("clip-path=\"url(#mvx-c"); at != std::string::npos;
+         at = c.svg.find("clip-path=\"url(#mvx-c", at + 1))
+        ++uses;
+    EXPECT_EQ(uses, 2u);
 }
 
 // A magnified document's figures grow with it, as dvips prints them.
