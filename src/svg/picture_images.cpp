@@ -29,6 +29,10 @@ private:
     uint64_t perRow;
 };
 
+// An image whose pixels would take more is left out (its samples are
+// far fewer: a bit each).
+constexpr uint64_t kMaxPixelBytes = uint64_t{128} << 20;
+
 uint8_t toByte(double v) { return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255)); }
 
 int componentsOf(char kind) { return kind == 'r' ? 3 : kind == 'k' ? 4 : 1; }
@@ -41,6 +45,7 @@ bool imagePixels(const pictures::Image& image, std::vector<uint8_t>& pixels, Png
     if (image.width <= 0 || image.height <= 0 || image.planes.empty() || image.bits < 1 || image.bits > 16) return false;
     if (planar && static_cast<int>(image.planes.size()) != n) return false;
     const uint64_t w = static_cast<uint64_t>(image.width), h = static_cast<uint64_t>(image.height);
+    if (w > kMaxPixelBytes / (3 * h)) return false;
     std::vector<Samples> planes;
     for (const std::string& p : image.planes) planes.emplace_back(p, image.bits, planar ? w : w * n);
     for (const Samples& s : planes)
@@ -79,6 +84,7 @@ bool imagePixels(const pictures::Image& image, std::vector<uint8_t>& pixels, Png
 bool maskPixels(const pictures::ImageMask& mask, std::vector<uint8_t>& pixels) {
     if (mask.width <= 0 || mask.height <= 0) return false;
     const uint64_t w = static_cast<uint64_t>(mask.width), h = static_cast<uint64_t>(mask.height);
+    if (w > kMaxPixelBytes / (4 * h)) return false;
     const Samples bits(mask.bits, 1, w);
     if (!bits.fits(h)) return false;
     pixels.clear();

@@ -20,6 +20,8 @@ constexpr double kThinnest = 0.25;
 constexpr double kSvgMiterLimit = 4;
 // The clips around one paint, at most.
 constexpr size_t kMaxClipDepth = 32;
+// Patterns within the cells of patterns, at most.
+constexpr int kMaxCellDepth = 4;
 // Bezier circle constant.
 constexpr double kKappa = 0.5522847498;
 
@@ -368,6 +370,8 @@ PictureMarkup::Element PictureMarkup::mask(const pictures::ImageMask& k) const {
 
 // A tiling cell as a pattern; its records are in its own space.
 std::string PictureMarkup::defineCell(uint32_t id) {
+    if (auto known = cellIds.find(id); known != cellIds.end() && defined.count(known->second) != 0)
+        return known->second;
     auto it = report.cells.find(id);
     if (it == report.cells.end()) return {};
     const pictures::Cell& cell = it->second;
@@ -398,6 +402,7 @@ std::string PictureMarkup::defineCell(uint32_t id) {
     shift = saved;
     def += inner + "</pattern>";
     const std::string name = idFor('p', def);
+    cellIds[id] = name;
     if (!defined.insert(name).second) return name;
     cellDefs = "\n" + def.insert(def.find(' '), " id=\"" + name + "\"");
     return name;
@@ -405,8 +410,12 @@ std::string PictureMarkup::defineCell(uint32_t id) {
 
 PictureMarkup::Element PictureMarkup::pattern(const pictures::PatternPaint& p, std::string& defs) {
     Element e;
+    // A cell painting with a cell painting with a cell...: a few levels.
+    if (cellDepth >= kMaxCellDepth) return e;
     cellDefs.clear();
+    ++cellDepth;
     const std::string id = defineCell(p.cell);
+    --cellDepth;
     if (id.empty()) return e;
     defs += cellDefs;
     const Path page = rectangle(-shift, -shift, width - shift, height - shift);

@@ -64,6 +64,8 @@ private:
     const double width, height;
     double shift = kPictureOrigin;  // from the records' space to the markup's
     std::map<uint32_t, std::string> clipIds;
+    std::map<uint32_t, std::string> cellIds;
+    int cellDepth = 0;
     std::set<std::string> defined;  // the ids of clips, gradients and patterns written
     std::string cellDefs;           // the pattern defineCell wrote last
 };

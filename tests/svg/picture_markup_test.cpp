@@ -261,6 +261,41 @@ TEST(PictureMarkup, ImagesArePngData) {
     EXPECT_DOUBLE_EQ(m.ink.maxX, 20);
 }
 
+// A pattern whose cell paints with a pattern whose cell paints with...
+// is drawn a few levels deep; an image too large to hold is left out.
+TEST(PictureMarkup, NestedPatternsAndHugeImagesAreBounded) {
+    pictures::Report report;
+    for (uint32_t id = 1; id <= 50; ++id) {
+        pictures::Cell cell;
+        cell.id = id;
+        cell.xStep = cell.yStep = 4;
+        cell.box[2] = cell.box[3] = 4;
+        if (id == 1) {
+            cell.paints.push_back(fill({255, 0, 0}, square(0, 0, 2)));
+        } else {
+            pictures::PatternPaint inner;
+            inner.cell = id - 1;
+            cell.paints.push_back(inner);
+        }
+        report.cells[id] = cell;
+    }
+    PictureMarkup markup(report, 612, 792);
+    pictures::PatternPaint outer;
+    outer.cell = 50;
+    const DrawnMarkup m = markup.paints({outer});
+    EXPECT_EQ(count(m.elements, "<pattern "), 4u) << m.elements.substr(0, 2000);
+    EXPECT_EQ(count(m.elements, "<pattern "), count(m.elements, "</pattern>"));
+
+    pictures::Image huge;
+    huge.matrix = {10, 0, 0, 10, kO, kO};
+    huge.width = 1 << 16;  // 32 MiB of samples, 768 MiB of pixels
+    huge.height = 1 << 12;
+    huge.bits = 1;
+    huge.decode = {0, 1};
+    huge.planes = {std::string(size_t{1} << 25, '\xff')};
+    EXPECT_TRUE(markup.paints({huge}).elements.empty());
+}
+
 // The frame of the glyphs: the transformation in the DVI origin's space,
 // the clip, and nothing seen for invisible paint.
 TEST(PictureMarkup, FramesMoveTheGlyphsAsThePageWas) {
