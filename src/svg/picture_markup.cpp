@@ -369,12 +369,15 @@ PictureMarkup::Element PictureMarkup::mask(const pictures::ImageMask& k) const {
 }
 
 // A tiling cell as a pattern; its records are in its own space.
-std::string PictureMarkup::defineCell(uint32_t id) {
-    if (auto known = cellIds.find(id); known != cellIds.end() && defined.count(known->second) != 0)
-        return known->second;
+// An uncoloured cell (paint type 2) paints in tint, the colour it is
+// tiled with.
+std::string PictureMarkup::defineCell(uint32_t id, pictures::Rgb8 tint) {
     auto it = report.cells.find(id);
     if (it == report.cells.end()) return {};
     const pictures::Cell& cell = it->second;
+    const bool uncoloured = cell.paintType == 2;
+    if (auto known = cellIds.find(id); !uncoloured && known != cellIds.end() && defined.count(known->second) != 0)
+        return known->second;
     Affine m = cell.matrix;
     m.e -= shift;
     m.f -= shift;
@@ -395,7 +398,13 @@ std::string PictureMarkup::defineCell(uint32_t id) {
     std::string inner;
     for (const pictures::Paint& p : cell.paints) {
         pictures::Paint flat = p;
-        std::visit([](auto& q) { q.clip = 0; }, flat);
+        std::visit(
+            [&](auto& q) {
+                q.clip = 0;
+                if constexpr (requires { q.color; })
+                    if (uncoloured) q.color = tint;
+            },
+            flat);
         Element e = element(flat, inner);
         inner += e.group + e.body + (e.group.empty() ? "" : "\n</g>");
     }
@@ -414,7 +423,7 @@ PictureMarkup::Element PictureMarkup::pattern(const pictures::PatternPaint& p, s
     if (cellDepth >= kMaxCellDepth) return e;
     cellDefs.clear();
     ++cellDepth;
-    const std::string id = defineCell(p.cell);
+    const std::string id = defineCell(p.cell, p.color);
     --cellDepth;
     if (id.empty()) return e;
     defs += cellDefs;

@@ -58,7 +58,7 @@ private:
     Element image(const pictures::Image& i) const;
     Element mask(const pictures::ImageMask& m) const;
     Element pattern(const pictures::PatternPaint& p, std::string& defs);
-    std::string defineCell(uint32_t id);
+    std::string defineCell(uint32_t id, pictures::Rgb8 tint);
 
     const pictures::Report& report;
     const double width, height;

@@ -296,6 +296,29 @@ TEST(PictureMarkup, NestedPatternsAndHugeImagesAreBounded) {
     EXPECT_TRUE(markup.paints({huge}).elements.empty());
 }
 
+// An uncoloured cell takes the colour it is tiled with: one pattern for
+// each colour.
+TEST(PictureMarkup, AnUncolouredCellTakesItsTint) {
+    pictures::Report report;
+    pictures::Cell cell;
+    cell.id = 1;
+    cell.paintType = 2;
+    cell.xStep = cell.yStep = 4;
+    cell.box[2] = cell.box[3] = 4;
+    cell.paints.push_back(fill({0, 0, 0}, square(0, 0, 2)));
+    report.cells[1] = cell;
+    PictureMarkup markup(report, 612, 792);
+    pictures::PatternPaint red, green;
+    red.cell = green.cell = 1;
+    red.color = {255, 0, 0};
+    green.color = {0, 255, 0};
+    const std::string m = markup.paints({red, green, red}).elements;
+    EXPECT_EQ(count(m, "<pattern "), 2u) << m;
+    EXPECT_EQ(count(m, "fill=\"#ff0000\""), 1u);
+    EXPECT_EQ(count(m, "fill=\"#00ff00\""), 1u);
+    EXPECT_EQ(count(m, "fill=\"#000000\""), 0u);
+}
+
 // The frame of the glyphs: the transformation in the DVI origin's space,
 // the clip, and nothing seen for invisible paint.
 TEST(PictureMarkup, FramesMoveTheGlyphsAsThePageWas) {

@@ -51,7 +51,7 @@ const Case kCases[] = {
 \shade[left color=red,right color=blue] (0,-4) rectangle (2,-3);
 \fill[blue,opacity=0.5] (3.5,-0.5) circle (0.5);
 \shade[inner color=white,outer color=black] (4.5,-1.5) circle (0.4);
-\fill[pattern=north east lines] (3.5,-2.5) rectangle (5,-2);
+\fill[pattern=north east lines,pattern color=red] (3.5,-2.5) rectangle (5,-2);
 \draw[line width=2pt,line cap=round,line join=round,dash pattern=on 4pt off 3pt] (3,-3) -- (4,-4) -- (5,-3);
 \end{tikzpicture}
 \end{document}
