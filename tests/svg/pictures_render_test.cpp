@@ -35,7 +35,7 @@ struct Case {
 // Each page holds what its package is used for most; the boxes are small
 // so that the pictures fill them.
 const Case kCases[] = {
-    {"tikz", {"tikz"}, R"TEX(\documentclass{article}
+    {"tikz", {"geometry", "tikz"}, R"TEX(\documentclass{article}
 \usepackage[paperwidth=4in,paperheight=3.5in,margin=0.3in]{geometry}
 \usepackage{tikz}
 \usetikzlibrary{patterns}
@@ -56,7 +56,7 @@ const Case kCases[] = {
 \end{tikzpicture}
 \end{document}
 )TEX"},
-    {"pgfplots", {"pgfplots"}, R"TEX(\documentclass{article}
+    {"pgfplots", {"geometry", "pgfplots"}, R"TEX(\documentclass{article}
 \usepackage[paperwidth=4.5in,paperheight=3.5in,margin=0.3in]{geometry}
 \usepackage{pgfplots}
 \pgfplotsset{compat=1.9}
@@ -72,7 +72,7 @@ const Case kCases[] = {
 \end{tikzpicture}
 \end{document}
 )TEX"},
-    {"pstricks", {"pstricks", "pst-node"}, R"TEX(\documentclass{article}
+    {"pstricks", {"geometry", "pstricks"}, R"TEX(\documentclass{article}
 \usepackage[paperwidth=4in,paperheight=3in,margin=0.3in]{geometry}
 \usepackage{pstricks}
 \pagestyle{empty}
@@ -87,7 +87,7 @@ const Case kCases[] = {
 \end{pspicture}
 \end{document}
 )TEX"},
-    {"graphicx", {"graphicx"}, R"TEX(\documentclass{article}
+    {"graphicx", {"geometry", "graphicx"}, R"TEX(\documentclass{article}
 \usepackage[paperwidth=4in,paperheight=3in,margin=0.3in]{geometry}
 \usepackage{graphicx}
 \pagestyle{empty}
