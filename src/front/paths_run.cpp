@@ -96,8 +96,7 @@ int PathsRun::run() {
     firstPage = std::ftell(dvi.get());
     const PageChoice choice = choosePages(settings, frame, out);
     PageGathering gathering(settings.bbox == BoxKind::Min);
-    PictureCollector collector(pictures::FileAccess::forDvi(settings.dviName, settings.figureDirs), jobFrame(),
-                               log.get());
+    PictureCollector collector(pictures::FileAccess::forDvi(settings.dviName, settings.figureDirs), jobFrame());
     gathering.add(collector);
     const Result gathered = gather(choice, gathering, collector);
     if (gathered.ok()) preparePictures(collector);
@@ -176,8 +175,10 @@ pictures::JobFrame PathsRun::jobFrame() const {
 // What cannot be run is told, and the job made, when a selected page
 // has a picture special to run.
 void PathsRun::preparePictures(PictureCollector& collector) {
-    for (const std::string& problem : collector.problems())
+    for (const std::string& problem : collector.problems()) {
         std::fprintf(out, "\nA picture special is not drawn: %s.\n", problem.c_str());
+        std::fprintf(log.get(), "\nPictures: not drawn: %s", problem.c_str());
+    }
     picturesIncomplete = !collector.problems().empty();
     if (collector.any()) pictureJob = collector.job(chunkOf);
 }

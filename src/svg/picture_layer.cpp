@@ -39,8 +39,8 @@ std::string specialExcerpt(std::string_view text) {
     return shown;
 }
 
-PictureCollector::PictureCollector(pictures::FileAccess access, const pictures::JobFrame& frame, std::FILE* log)
-    : access(std::move(access)), log(log), builder(frame) {
+PictureCollector::PictureCollector(pictures::FileAccess access, const pictures::JobFrame& frame)
+    : access(std::move(access)), builder(frame) {
     for (const std::string& missing : pictures::addPrologues(builder))
         refused.push_back("the prologue " + missing + " is not in the TeX installation");
 }

@@ -24,7 +24,7 @@ inline constexpr const char* kPicturePrefixes[] = {"ps:", "ps::", "\"", "!", "he
 
 class PictureCollector final : public SpecialHandler, public PageConsumer {
 public:
-    PictureCollector(pictures::FileAccess access, const pictures::JobFrame& frame, std::FILE* log);
+    PictureCollector(pictures::FileAccess access, const pictures::JobFrame& frame);
 
     // Reads the picture specials of the pages builder is given.
     void attach(PageBuilder& builder);
@@ -52,7 +52,6 @@ private:
     void header(const pictures::PictureSpecial& special);
 
     const pictures::FileAccess access;
-    std::FILE* const log;
     pictures::JobBuilder builder;
     PageBuilder* pages = nullptr;
     std::vector<Pending> pending;
