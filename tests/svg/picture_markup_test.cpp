@@ -16,6 +16,7 @@
 #include "support/process.h"
 #include "support/render.h"
 #include "svg/picture_geometry.h"
+#include "svg/picture_images.h"
 
 namespace morvex {
 namespace {
@@ -217,6 +218,57 @@ TEST(PictureMarkup, GradientsAreDefinedWithTheirStops) {
     // radial one its circle.
     EXPECT_NEAR(m.ink.minX, 0, 1e-6);
     EXPECT_NEAR(m.ink.maxX, 10, 1e-6);
+}
+
+// Samples of each kind become the pixels dvips's printer would show.
+TEST(PictureImages, SamplesOfEachKindBecomePixels) {
+    struct Case {
+        const char* name;
+        char kind;
+        int width, bits;
+        std::vector<double> decode;
+        std::vector<std::string> planes;
+        std::string palette;
+        PngColor color;
+        std::vector<uint8_t> pixels;
+    };
+    const Case cases[] = {
+        {"grey, decode inverted", 'g', 2, 8, {1, 0}, {std::string("\x00\xff", 2)}, "", PngColor::Gray, {255, 0}},
+        {"grey, 2 bits", 'g', 4, 2, {0, 1}, {std::string("\x1b", 1)}, "", PngColor::Gray, {0, 85, 170, 255}},
+        {"RGB interleaved", 'r', 1, 8, {0, 1, 0, 1, 0, 1}, {std::string("\xff\x80\x00", 3)}, "", PngColor::Rgb,
+         {255, 128, 0}},
+        {"RGB in planes", 'r', 2, 8, {0, 1, 0, 1, 0, 1},
+         {std::string("\xff\x00", 2), std::string("\x00\xff", 2), std::string("\x00\x00", 2)}, "", PngColor::Rgb,
+         {255, 0, 0, 0, 255, 0}},
+        {"CMYK", 'k', 2, 8, {0, 1, 0, 1, 0, 1, 0, 1}, {std::string("\xff\x00\x00\x00\x00\x00\x00\xff", 8)}, "",
+         PngColor::Rgb, {0, 255, 255, 0, 0, 0}},
+        {"indexed", 'x', 3, 1, {}, {std::string("\x40", 1)}, std::string("\xff\x00\x00\x00\x00\xff", 6),
+         PngColor::Rgb, {255, 0, 0, 0, 0, 255, 255, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        pictures::Image image;
+        image.kind = c.kind;
+        image.width = c.width;
+        image.height = 1;
+        image.bits = c.bits;
+        image.decode = c.decode;
+        image.planes = c.planes;
+        image.palette = c.palette;
+        std::vector<uint8_t> pixels;
+        PngColor color = PngColor::Rgba;
+        ASSERT_TRUE(imagePixels(image, pixels, color)) << c.name;
+        EXPECT_EQ(color, c.color) << c.name;
+        EXPECT_EQ(pixels, c.pixels) << c.name;
+    }
+    // Too few samples for the image: nothing.
+    pictures::Image shortImage;
+    shortImage.width = 4;
+    shortImage.height = 4;
+    shortImage.decode = {0, 1};
+    shortImage.planes = {std::string(3, '\0')};
+    std::vector<uint8_t> pixels;
+    PngColor color = PngColor::Gray;
+    EXPECT_FALSE(imagePixels(shortImage, pixels, color));
 }
 
 // An image's samples reach the document as a PNG of the same pixels.
