@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "svg/svg_number.h"
 
@@ -54,6 +55,74 @@ pictures::Affine fromPage(const pictures::Affine& m) {
 }
 
 double scaleOf(const pictures::Affine& m) { return std::sqrt(std::fabs(m.a * m.d - m.b * m.c)); }
+
+double largestScaleOf(const pictures::Affine& m) {
+    // The square root of the largest eigenvalue of M^T M.
+    const double p = m.a * m.a + m.b * m.b, q = m.a * m.c + m.b * m.d, r = m.c * m.c + m.d * m.d;
+    const double mean = (p + r) / 2, spread = std::sqrt((p - r) * (p - r) / 4 + q * q);
+    return std::sqrt(mean + spread);
+}
+
+namespace {
+
+// 1 / sin(half the angle) between a segment coming in along (ux, uy) and
+// one going out along (vx, vy): the miter's length in half widths.
+double miterRatio(double ux, double uy, double vx, double vy) {
+    const double lu = std::hypot(ux, uy), lv = std::hypot(vx, vy);
+    if (lu == 0 || lv == 0) return 1;
+    const double cosAngle = -(ux * vx + uy * vy) / (lu * lv);
+    const double sinHalf = std::sqrt(std::max(0.0, (1 - cosAngle) / 2));
+    return sinHalf > 0 ? 1 / sinHalf : 1e300;
+}
+
+}  // namespace
+
+double strokeReach(const pictures::Stroke& s) {
+    double reach = s.cap == 2 ? std::sqrt(2.0) : 1;
+    if (s.join != 0) return reach;
+    const std::vector<double>& c = s.path.coords;
+    // The direction the path last went in, and the first of its subpath.
+    double inX = 0, inY = 0, firstX = 0, firstY = 0, startX = 0, startY = 0, x = 0, y = 0;
+    bool haveIn = false, haveFirst = false;
+    const auto join = [&](double outX, double outY) {
+        if (haveIn) {
+            const double ratio = miterRatio(inX, inY, outX, outY);
+            if (ratio <= s.miterLimit) reach = std::max(reach, ratio);
+        }
+    };
+    size_t at = 0;
+    for (pictures::PathOp op : s.path.ops) {
+        const size_t n = op == pictures::PathOp::Curve ? 6 : op == pictures::PathOp::Close ? 0 : 2;
+        if (at + n > c.size()) break;
+        if (op == pictures::PathOp::Move) {
+            x = startX = c[at], y = startY = c[at + 1];
+            haveIn = haveFirst = false;
+        } else {
+            double ax, ay, bx, by, ex, ey;  // out of the point, into the end, the end
+            if (op == pictures::PathOp::Close) {
+                ex = startX, ey = startY;
+                ax = bx = ex - x, ay = by = ey - y;
+            } else if (op == pictures::PathOp::Line) {
+                ex = c[at], ey = c[at + 1];
+                ax = bx = ex - x, ay = by = ey - y;
+            } else {
+                ex = c[at + 4], ey = c[at + 5];
+                ax = c[at] - x, ay = c[at + 1] - y;
+                bx = ex - c[at + 2], by = ey - c[at + 3];
+            }
+            // A segment of no length turns nothing.
+            if (ax != 0 || ay != 0 || bx != 0 || by != 0) {
+                join(ax, ay);
+                if (!haveFirst) firstX = ax, firstY = ay, haveFirst = true;
+                inX = bx, inY = by, haveIn = true;
+            }
+            x = ex, y = ey;
+            if (op == pictures::PathOp::Close && haveFirst) join(firstX, firstY);
+        }
+        at += n;
+    }
+    return reach;
+}
 
 int placesFor(const pictures::Affine& m) {
     const double s = scaleOf(m);

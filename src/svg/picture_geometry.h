@@ -17,6 +17,11 @@ pictures::Affine fromPage(const pictures::Affine& m);
 pictures::Affine multiply(const pictures::Affine& first, const pictures::Affine& then);
 // The size one unit of m's space has on the page, on average.
 double scaleOf(const pictures::Affine& m);
+// The most one unit of m's space grows to on the page, in any direction.
+double largestScaleOf(const pictures::Affine& m);
+// How far a stroke's ink reaches beyond its path, in half its width: one,
+// more at square caps and at the miter joins within the limit.
+double strokeReach(const pictures::Stroke& s);
 // Decimals for coordinates in m's space: a hundredth of a TeX point on the page.
 int placesFor(const pictures::Affine& m);
 

@@ -253,7 +253,7 @@ PictureMarkup::Element PictureMarkup::stroke(const pictures::Stroke& s) const {
     e.body = "\n<path d=\"";
     appendPathData(e.body, s.path, 0, 0, placesFor(m));
     e.body += "\"/>";
-    e.ink = grow(pathExtent(s.path, m), width * scale * (s.join == 0 ? std::min(s.miterLimit, 10.0) / 2 : 1));
+    e.ink = grow(pathExtent(s.path, m), width / 2 * largestScaleOf(m) * strokeReach(s));
     return e;
 }
 

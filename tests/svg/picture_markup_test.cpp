@@ -193,9 +193,47 @@ TEST(PictureMarkup, StrokesKeepTheirSpaceAndStyle) {
                              "stroke-linejoin=\"bevel\"", "stroke-dasharray=\"3 1\"", "stroke-dashoffset=\"0.5\"",
                              "stroke-opacity=\"0.25\"", "transform=\"matrix(0 2 -2 0 10 20)\"", "d=\"M0 0l5 0\""})
         EXPECT_NE(m.elements.find(want), std::string::npos) << want << " in " << m.elements;
-    // From (10, 20) down 10 points, and the width around it.
-    EXPECT_NEAR(m.ink.minY, 20 - 4 * 1.0, 1e-9);
-    EXPECT_NEAR(m.ink.maxY, 30 + 4 * 1.0, 1e-9);
+    // From (10, 20) down 10 points, and half the width (2 on the page)
+    // around it: the round caps reach no further.
+    EXPECT_NEAR(m.ink.minY, 18, 1e-9);
+    EXPECT_NEAR(m.ink.maxY, 32, 1e-9);
+}
+
+// A stroke's ink reaches half its width beyond its path, further at square
+// caps and at miter joins within the limit.
+TEST(PictureGeometry, StrokesReachAsTheirCapsAndJoinsDo) {
+    struct Case {
+        const char* name;
+        Path path;
+        int cap, join;
+        double miterLimit;
+        double reach;
+    };
+    Path sharp;  // a turn of about 11 degrees: its miter is 10 half widths long
+    sharp.ops = {PathOp::Move, PathOp::Line, PathOp::Line};
+    sharp.coords = {0, 0, 10, 0, 0, 1.9};
+    Path back = square(0, 0, 10);  // the last side drawn, then a close of no length
+    back.ops = {PathOp::Move, PathOp::Line, PathOp::Line, PathOp::Line, PathOp::Line, PathOp::Close};
+    back.coords.insert(back.coords.end(), {0, 0});
+    const Case cases[] = {
+        {"a line, butt caps", square(0, 0, 0), 0, 0, 10, 1},
+        {"square caps", square(0, 0, 0), 2, 1, 10, std::sqrt(2.0)},
+        {"a square, mitred", square(0, 0, 10), 0, 0, 10, std::sqrt(2.0)},
+        {"a square closed by its last side", back, 0, 0, 10, std::sqrt(2.0)},
+        {"a square, round joins", square(0, 0, 10), 0, 1, 10, 1},
+        {"a sharp turn within the limit", sharp, 0, 0, 20, 10.5},
+        {"a sharp turn past the limit: bevelled", sharp, 0, 0, 10, 1},
+    };
+    for (const Case& c : cases) {
+        pictures::Stroke s;
+        s.path = c.path;
+        s.cap = c.cap;
+        s.join = c.join;
+        s.miterLimit = c.miterLimit;
+        EXPECT_NEAR(strokeReach(s), c.reach, c.reach > 10 ? 0.6 : 1e-9) << c.name;
+    }
+    EXPECT_NEAR(largestScaleOf(Affine{3, 0, 0, 1, 0, 0}), 3, 1e-12);
+    EXPECT_NEAR(largestScaleOf(Affine{0, 2, -2, 0, 5, 5}), 2, 1e-12);
 }
 
 TEST(PictureMarkup, GradientsAreDefinedWithTheirStops) {
