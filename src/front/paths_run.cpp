@@ -159,8 +159,8 @@ Result PathsRun::gather(const PageChoice& choice, PageGathering& gathering, Pict
     return r;
 }
 
-// The page box the picture program sets up: the paper's when a special
-// names it, else the postamble's.
+// The page box the picture program sets up: the postamble's, the DVI
+// origin one inch in from its top left corner as in the documents.
 pictures::JobFrame PathsRun::jobFrame() const {
     pictures::JobFrame job;
     job.ptPerDvi = static_cast<float>(ptPerDviOf(frame));
