@@ -3,7 +3,7 @@
 # missing. Run as root (or through sudo).
 set -eu
 packages="g++ cmake make pkg-config libkpathsea-dev ghostscript texlive-base texlive-binaries
-libgtest-dev libxml2-utils clang libclang-rt-dev dvipng chromium libpng-dev fonts-dejavu-core
+libgtest-dev libxml2-utils clang libclang-rt-dev dvipng chromium libpng-dev zlib1g-dev fonts-dejavu-core
 texlive-latex-base texlive-latex-recommended texlive-fonts-recommended texlive-pictures
 texlive-pstricks preview-latex-style lmodern cm-super-minimal t1utils"
 missing=""

@@ -9,6 +9,7 @@ namespace morvex {
 
 struct DviFrame {
     float ptPerDvi = 0.0f;      // points per DVI unit
+    uint32_t mag = 1000;        // the preamble's magnification, for dvips's DVImag
     uint32_t l = 0;             // height plus depth of the tallest page
     uint32_t u = 0;             // width of the widest page
     int32_t stackCapacity = 0;  // the postamble's maximum stack depth

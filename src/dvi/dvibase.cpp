@@ -98,6 +98,7 @@ int readPreamble(DviFrame& frame, std::FILE* dvi, std::FILE* log, std::FILE* out
     // preamble is no DVI preamble.
     if (num == 0 || den == 0) return kDvibaseNoPre;
     frame.ptPerDvi = computePtPerDvi(num, den, mag);
+    frame.mag = mag;
     return kDvibaseOk;
 }
 

@@ -1,6 +1,7 @@
 #include "front/front.h"
 
 #include <getopt.h>
+#include <sys/stat.h>
 
 #include <climits>
 #include <cstring>
@@ -33,7 +34,7 @@ void printVersion(std::FILE* out) {
     std::fprintf(out, "Converts pages of a TeX DVI file to SVG: text with SVG fonts, or with --paths glyphs as paths, "
                       "--pages=LIST and --bbox=page|min|paper|preview.\n");
     std::fprintf(out, "Also --cache[=DIR] keeps glyphs between runs, --gs-time-limit=SECONDS and "
-                      "--gs-memory-limit=MIB bound Ghostscript.\n");
+                      "--gs-memory-limit=MIB bound Ghostscript, --figure-dir=DIR lets pictures read DIR.\n");
 }
 
 // What readoptions decided: go on with the run, or end it with a code.
@@ -90,6 +91,11 @@ bool optionsAgree(const char* program, const Settings& settings) {
     return true;
 }
 
+bool isDirectory(const char* path) {
+    struct stat st {};
+    return *path != '\0' && stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 bool readGsTimeLimit(const char* program, const std::string& text, Settings& settings) {
     const bool digits =
         !text.empty() && text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos;
@@ -120,7 +126,7 @@ bool readGsMemoryLimit(const char* program, const std::string& text, Settings& s
 OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* out) {
     // The two long options of old keep their return values; the later
     // ones take values that no short option has.
-    enum : int { kOptPaths = 256, kOptGsTimeLimit, kOptCache, kOptGsMemoryLimit, kOptPages, kOptBbox };
+    enum : int { kOptPaths = 256, kOptGsTimeLimit, kOptCache, kOptGsMemoryLimit, kOptPages, kOptBbox, kOptFigureDir };
     static const struct option longOptions[] = {
         {"version", no_argument, nullptr, 0},
         {"help", no_argument, nullptr, 1},
@@ -130,6 +136,7 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
         {"gs-memory-limit", required_argument, nullptr, kOptGsMemoryLimit},
         {"pages", required_argument, nullptr, kOptPages},
         {"bbox", required_argument, nullptr, kOptBbox},
+        {"figure-dir", required_argument, nullptr, kOptFigureDir},
         {nullptr, 0, nullptr, 0},
     };
     optind = 0;  // full re-initialisation, so a second run in one process starts afresh
@@ -177,6 +184,14 @@ OptionResult readOptions(int argc, char** argv, Settings& settings, std::FILE* o
                 break;
             case kOptBbox:
                 if (!readBoxKind(argv[0], optarg, settings)) return {false, kExitOption};
+                break;
+            case kOptFigureDir:
+                if (!isDirectory(optarg)) {
+                    std::fprintf(stderr, "%s: --figure-dir names no directory: %s\n", argv[0],
+                                 printable(optarg).c_str());
+                    return {false, kExitOption};
+                }
+                settings.figureDirs.emplace_back(optarg);
                 break;
             case kOptGsTimeLimit:
                 if (!readGsTimeLimit(argv[0], optarg, settings)) return {false, kExitOption};

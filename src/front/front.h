@@ -30,6 +30,9 @@ enum ExitCode : int {
     // No configuration directory found: the code of a font map that cannot
     // be opened, which is what a run without one would end with.
     kExitNoConfig = kExitSvgFontBase + 2,
+    // A picture special that was not drawn whole (a PostScript error, a
+    // special that never ended, a picture run that failed).
+    kExitPictures = 70,
     kExitNoSuchPage = 104,
     kExitVersion = 201,
     kExitHelp = 202,
@@ -53,6 +56,7 @@ struct Settings {
     int gsTimeLimit = 60;  // seconds for one Ghostscript run
     int gsMemoryLimit = kDefaultGsMemoryLimit;  // MiB of address space for one Ghostscript run
     bool paths = false;    // the self-contained document with glyphs as paths
+    std::vector<std::string> figureDirs;  // --figure-dir: further directories pictures may read
     bool cache = false;    // glyphs kept between runs
     std::optional<std::string> cacheDir;  // where; none: the user's cache directory
 };

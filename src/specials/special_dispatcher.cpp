@@ -10,17 +10,18 @@ bool SpecialDispatcher::dispatch(const SpecialEvent& special, bool selected) con
     std::string_view text = special.text;
     const size_t start = text.find_first_not_of(" \t\r\n");
     text.remove_prefix(start == std::string_view::npos ? text.size() : start);
-    SpecialHandler* chosen = nullptr;
+    // The longest prefix that matches; every handler of it reads the
+    // special (the preview box and the picture program share "ps::").
     size_t chosenLength = 0;
+    bool any = false;
     for (const auto& [prefix, handler] : handlers) {
         if (text.substr(0, prefix.size()) != prefix) continue;
-        if (chosen == nullptr || prefix.size() > chosenLength) {
-            chosen = handler;
-            chosenLength = prefix.size();
-        }
+        if (!any || prefix.size() > chosenLength) chosenLength = prefix.size();
+        any = true;
     }
-    if (chosen == nullptr) return false;
-    chosen->special(special, selected);
+    if (!any) return false;
+    for (const auto& [prefix, handler] : handlers)
+        if (prefix.size() == chosenLength && text.substr(0, prefix.size()) == prefix) handler->special(special, selected);
     return true;
 }
 

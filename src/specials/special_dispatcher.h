@@ -21,7 +21,8 @@ public:
 class SpecialDispatcher {
 public:
     // Specials that begin with prefix, after any leading blanks, go to
-    // handler; where prefixes overlap ("ps:" and "ps::") the longest wins.
+    // handler; where prefixes overlap ("ps:" and "ps::") the longest wins,
+    // and handlers of the same prefix all read it, in the order added.
     // The handler must outlive the dispatcher.
     void add(std::string prefix, SpecialHandler& handler);
 

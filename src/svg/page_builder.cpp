@@ -44,6 +44,7 @@ void PageBuilder::pageBegin(int32_t count0, uint64_t position) {
     model.count0 = count0;
     model.position = position;
     preview.take();  // what stood between the pages belongs to none
+    currentFrame = kNoFrame;
     if (withText) machine.pageBegin(count0);
 }
 
@@ -72,6 +73,35 @@ void PageBuilder::special(const SpecialEvent& special) {
 
 void PageBuilder::unselectedSpecial(const SpecialEvent& special) { dispatcher.dispatch(special, false); }
 
+void PageBuilder::addMarkup(DrawnMarkup markup) {
+    if (!pageOpen || !withItems || (markup.elements.empty() && markup.ink.empty())) return;
+    PageItem item;
+    item.kind = ItemKind::Markup;
+    item.font = static_cast<uint32_t>(model.markup.size());
+    model.markup.push_back(std::move(markup));
+    model.items.push_back(item);
+}
+
+void PageBuilder::setFrame(ItemFrame frame) {
+    if (!pageOpen || !withItems) return;
+    // A run of text does not go on into another frame.
+    if (withText) machine.movement();
+    PageItem item;
+    item.kind = ItemKind::Frame;
+    item.font = static_cast<uint32_t>(model.frames.size());
+    currentFrame = frame.plain() ? kNoFrame : item.font;
+    model.frames.push_back(std::move(frame));
+    model.items.push_back(item);
+}
+
+void PageBuilder::addLink(LinkArea link) {
+    if (pageOpen) model.links.push_back(std::move(link));
+}
+
+void PageBuilder::addAnchor(Anchor anchor) {
+    if (pageOpen) model.anchors.push_back(std::move(anchor));
+}
+
 uint32_t PageBuilder::fontIndex(const CharEvent& c) {
     FontSlot& slot = slots[static_cast<size_t>(c.font) & 0xFF];
     const FontDef& def = *c.fontDef;
@@ -89,7 +119,10 @@ void PageBuilder::character(const CharEvent& c) {
     const uint8_t code = static_cast<uint8_t>(c.code & 0xFF);
     const uint32_t font = c.fontDef != nullptr ? fontIndex(c) : kNoFont;
     if (withText && machine.state() == SM_RUN) {
-        if (model.chars.size() == runFirst) runSize = c.fontDef != nullptr ? c.fontDef->s : 0;
+        if (model.chars.size() == runFirst) {
+            runSize = c.fontDef != nullptr ? c.fontDef->s : 0;
+            runFrame = currentFrame;
+        }
         model.chars.push_back({font, code});
         runWidth += c.advance;
     }
@@ -136,15 +169,16 @@ void PageBuilder::endRun(const TextRun& run) {
     span.width = runWidth;
     span.size = runSize;
     span.first = runFirst;
+    span.frame = runFrame;
     span.count = static_cast<uint32_t>(model.chars.size()) - runFirst;
     if (lastRun.valid) {
         const double em = lastRun.size > 0 ? lastRun.size : 1.0;
         const double gap = static_cast<double>(run.startH) - static_cast<double>(lastRun.h);
         const double drop = std::abs(static_cast<double>(run.startV) - lastRun.v);
-        span.spaceBefore = drop > kLineDropEm * em || gap > kWordGapEm * em || gap < -em;
+        span.spaceBefore = drop > kLineDropEm * em || gap > kWordGapEm * em || gap < -em || lastRun.frame != runFrame;
     }
     if (pageOpen) model.spans.push_back(span);
-    lastRun = {true, static_cast<int64_t>(run.startH) + runWidth, run.startV, runSize};
+    lastRun = {true, static_cast<int64_t>(run.startH) + runWidth, run.startV, runSize, runFrame};
     runFirst = static_cast<uint32_t>(model.chars.size());
     runWidth = 0;
     runSize = 0;

@@ -46,6 +46,16 @@ public:
     // their prefixes: the colours and the preview box, and whatever a
     // consumer adds.
     SpecialDispatcher& specials() { return dispatcher; }
+    // The colour the colour specials have set.
+    Rgb currentColor() const { return colors.current(); }
+    // What a special's handler draws at this point of the page, and the
+    // frame of the glyphs and rules that follow; nothing outside a page or
+    // when the model holds no items.
+    void addMarkup(DrawnMarkup markup);
+    void setFrame(ItemFrame frame);
+    // A link's area and a named place, for the link layer.
+    void addLink(LinkArea link);
+    void addAnchor(Anchor anchor);
 
     void pageBegin(int32_t count0, uint64_t position) override;
     void pageEnd() override;
@@ -72,6 +82,7 @@ private:
         int64_t h = 0;
         int32_t v = 0;
         uint32_t size = 0;
+        uint32_t frame = kNoFrame;
     };
 
     void openText(int32_t page) override;
@@ -102,6 +113,8 @@ private:
     int64_t runWidth = 0;
     uint32_t runSize = 0;
     RunEnd lastRun;
+    uint32_t currentFrame = kNoFrame;  // the frame the glyphs are set in now
+    uint32_t runFrame = kNoFrame;      // and the run's first glyph was
 };
 
 }  // namespace morvex

@@ -11,6 +11,11 @@ void PageGathering::page(PageModel& page) {
     for (PageConsumer* other : others) other->page(page);
 }
 
+void PageGathering::setInk(uint64_t position, const PageInk& ink) {
+    for (GatheredPage& g : gathered)
+        if (g.position == position && g.ink) g.ink = ink;
+}
+
 std::vector<PlacedBox> PageGathering::boxes(std::optional<BoxKind> kind, const GlyphTable& table, double ptPerDvi,
                                             const PageBox& page) const {
     std::vector<PlacedBox> placed;

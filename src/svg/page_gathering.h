@@ -35,6 +35,9 @@ public:
     void page(PageModel& page) override;
 
     const std::vector<GatheredPage>& pages() const { return gathered; }
+    // The ink of the page at position measured again after the pass (with
+    // its pictures); nothing when the boxes are not the ink's.
+    void setInk(uint64_t position, const PageInk& ink);
     // The box of each page gathered, of the kind asked for (or its own),
     // its ink measured by the glyphs of table; page is the postamble's box.
     std::vector<PlacedBox> boxes(std::optional<BoxKind> kind, const GlyphTable& table, double ptPerDvi,

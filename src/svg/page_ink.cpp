@@ -14,7 +14,16 @@ uint64_t spreadKey(uint32_t font, uint8_t code) { return (uint64_t{font} << 8) |
 PageInk::PageInk(const PageModel& page) {
     // One spread per glyph and size; a glyph is rarely set at two sizes.
     std::unordered_map<uint64_t, size_t> first;
+    // The frame the glyphs and rules are set in, as the writer opens it.
+    uint32_t frame = kNoFrame;
     for (const PageItem& item : page.items) {
+        if (frame != kNoFrame && (item.kind == ItemKind::Glyph || item.kind == ItemKind::Rule)) {
+            if (item.kind == ItemKind::Glyph)
+                framed.push_back({false, item.code, item.font, item.size, item.h, item.v, 0, 0, frame});
+            else
+                framed.push_back({true, 0, 0, 0, item.h, item.v, item.width, item.height, frame});
+            continue;
+        }
         switch (item.kind) {
             case ItemKind::Glyph: {
                 auto [it, added] = first.try_emplace(spreadKey(item.font, item.code), glyphs.size());
@@ -40,6 +49,15 @@ PageInk::PageInk(const PageModel& page) {
                 break;
             case ItemKind::Markup:
                 if (item.font < page.markup.size()) markup.add(page.markup[item.font].ink);
+                break;
+            case ItemKind::Frame:
+                frame = kNoFrame;
+                if (item.font < page.frames.size() && !page.frames[item.font].plain()) {
+                    ItemFrame f = page.frames[item.font];
+                    f.open.clear();
+                    frame = static_cast<uint32_t>(frames.size());
+                    frames.push_back(std::move(f));
+                }
                 break;
         }
     }
@@ -76,6 +94,20 @@ Extent PageInk::extent(const GlyphTable& table, double ptPerDvi, double originX,
     if (!markup.empty()) {
         e.add(markup.minX + originX, markup.minY + originY);
         e.add(markup.maxX + originX, markup.maxY + originY);
+    }
+    for (const Framed& f : framed) {
+        Extent own;  // TeX points from the DVI origin, before the frame moves it
+        if (f.rule) {
+            own.add(f.h * ptPerDvi, (static_cast<double>(f.v) - f.height) * ptPerDvi);
+            own.add((static_cast<double>(f.h) + f.width) * ptPerDvi, f.v * ptPerDvi);
+        } else if (f.font < table.size()) {
+            own = glyphInk(table.font(f.font), f.code, f.size * ptPerDvi, f.h * ptPerDvi, f.v * ptPerDvi);
+        }
+        if (own.empty()) continue;
+        const ItemFrame& m = frames[f.frame];
+        for (double x : {own.minX, own.maxX})
+            for (double y : {own.minY, own.maxY})
+                e.add(m.a * x + m.c * y + m.e + originX, m.b * x + m.d * y + m.f + originY);
     }
     return e;
 }

@@ -28,9 +28,20 @@ private:
         uint8_t code = 0;
         int32_t minH = 0, maxH = 0, minV = 0, maxV = 0;
     };
+    // A glyph or rule set in a frame of the pictures: moved by its matrix.
+    struct Framed {
+        bool rule = false;
+        uint8_t code = 0;
+        uint32_t font = 0, size = 0;  // glyph
+        int32_t h = 0, v = 0;         // DVI units
+        int32_t width = 0, height = 0;  // rule
+        uint32_t frame = 0;           // index into frames
+    };
     std::vector<Spread> glyphs;
     Extent rules;   // DVI units
     Extent markup;  // TeX points from the DVI origin
+    std::vector<Framed> framed;
+    std::vector<ItemFrame> frames;  // their matrices (the open markup dropped)
 };
 
 // The extent of one glyph's ink set with its reference point at (x, y) in

@@ -19,6 +19,7 @@ enum class ItemKind : uint8_t {
     Glyph,   // a character of a font: a use of the glyph's definition
     Rule,    // a filled rectangle
     Markup,  // drawn elements made elsewhere (paths, clips, images, transformations)
+    Frame,   // the glyphs and rules after it are set under PageModel::frames[font]
 };
 
 struct PageItem {
@@ -39,6 +40,20 @@ struct PageItem {
 struct DrawnMarkup {
     std::string elements;
     Extent ink;
+};
+
+// The transformation, clip and visibility the page's PostScript leaves
+// for the DVI's glyphs and rules that follow (TikZ node text, a rotated
+// box). A frame that changes nothing ends the one before.
+struct ItemFrame {
+    // (x, y) -> (a x + c y + e, b x + d y + f), TeX points from the DVI
+    // origin, y down.
+    double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
+    std::string open;    // markup that opens its clip and opacity groups, in the same units
+    uint32_t depth = 0;  // the groups open opens
+
+    bool plain() const { return open.empty() && a == 1 && b == 0 && c == 0 && d == 1 && e == 0 && f == 0; }
+    bool operator==(const ItemFrame&) const = default;
 };
 
 // What a link leads to: a place in the document by its name, or an
@@ -67,6 +82,8 @@ struct Anchor {
 
 // The font of a character set while no font was defined for its number.
 constexpr uint32_t kNoFont = 0xFFFFFFFFu;
+// A run of text set outside any frame.
+constexpr uint32_t kNoFrame = 0xFFFFFFFFu;
 
 // A character of the invisible text.
 struct TextChar {
@@ -82,6 +99,7 @@ struct TextSpan {
     uint32_t size = 0;        // its first font's size, DVI units
     bool spaceBefore = false;  // a word space or a new line before it
     uint32_t first = 0, count = 0;
+    uint32_t frame = kNoFrame;  // the frame its glyphs are set in, if any
 };
 
 struct PageModel {
@@ -90,6 +108,7 @@ struct PageModel {
     bool complete = false;  // its eop was read
     std::vector<PageItem> items;
     std::vector<DrawnMarkup> markup;
+    std::vector<ItemFrame> frames;
     std::vector<LinkArea> links;
     std::vector<Anchor> anchors;
     std::vector<TextChar> chars;
@@ -99,6 +118,7 @@ struct PageModel {
     void clear() {
         items.clear();
         markup.clear();
+        frames.clear();
         links.clear();
         anchors.clear();
         chars.clear();

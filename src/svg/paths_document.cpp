@@ -21,6 +21,8 @@ constexpr int kEmPlaces = 4;
 // The size of text whose font is unknown.
 constexpr double kPlainTextSize = 10.0;
 constexpr int kBoxPlaces = 6;
+// A frame's linear part: its error is multiplied by the page's size.
+constexpr int kMatrixPlaces = 6;
 // SVG's pt is 1/72 in, TeX's 1/72.27 in.
 constexpr double kPtPerTexPt = 72.0 / 72.27;
 
@@ -222,13 +224,22 @@ void PathsDocument::drawItems(const PageModel& page, Origin at) {
     uint32_t lastFont = kNoFont, lastSize = 0;
     std::string usePrefix, size;
     double sizePt = 1;
+    // The frame the glyphs and rules are set in, opened when one comes.
+    const ItemFrame* frame = nullptr;
     for (const PageItem& item : page.items) {
-        if (item.kind == ItemKind::Markup) {
+        if (item.kind == ItemKind::Markup || item.kind == ItemKind::Frame) {
             groups.close();
-            if (item.font < page.markup.size()) drawMarkup(page.markup[item.font], at);
+            // A picture's paint is in page space, outside the glyphs' frame.
+            closeFrame();
+            if (item.kind == ItemKind::Frame) frame = item.font < page.frames.size() ? &page.frames[item.font] : nullptr;
+            if (item.kind == ItemKind::Markup && item.font < page.markup.size()) drawMarkup(page.markup[item.font], at);
             continue;
         }
         if (item.kind == ItemKind::Glyph && item.font >= glyphs.size()) continue;
+        if (frame != nullptr && frameDepth == 0 && !frame->plain()) {
+            groups.close();
+            openFrame(*frame, at);
+        }
         groups.fill(item.fill);
         if (item.kind == ItemKind::Rule) {
             groups.closeScale();
@@ -250,6 +261,7 @@ void PathsDocument::drawItems(const PageModel& page, Origin at) {
         ++uses;
     }
     groups.close();
+    closeFrame();
     std::fprintf(log, "\nPaths: page %d at position %llu: %llu glyphs, %llu rules", page.count0,
                  static_cast<unsigned long long>(page.position), static_cast<unsigned long long>(uses),
                  static_cast<unsigned long long>(rules));
@@ -282,6 +294,32 @@ void PathsDocument::drawRule(const PageItem& item, Origin at) {
     line += "\"/>";
 }
 
+// The frame's clip and opacity groups are in TeX points from the DVI
+// origin; its transformation then applies to what is drawn at the page's
+// own places (the origin at at).
+void PathsDocument::openFrame(const ItemFrame& frame, Origin at) {
+    if (frame.plain()) return;
+    line += "\n<g transform=\"translate(";
+    appendNumber(line, at.x, kPlaces);
+    line += ' ';
+    appendNumber(line, at.y, kPlaces);
+    line += ")\">";
+    line += frame.open;
+    line += "\n<g transform=\"matrix(";
+    const double m[6] = {frame.a, frame.b, frame.c, frame.d, frame.e - frame.a * at.x - frame.c * at.y,
+                         frame.f - frame.b * at.x - frame.d * at.y};
+    for (int i = 0; i < 6; ++i) {
+        appendNumber(line, m[i], i < 4 ? kMatrixPlaces : kPlaces);
+        line += i < 5 ? ' ' : ')';
+    }
+    line += "\">";
+    frameDepth = frame.depth + 2;
+}
+
+void PathsDocument::closeFrame() {
+    for (; frameDepth > 0; --frameDepth) line += "\n</g>";
+}
+
 // Markup is drawn in TeX points from the DVI origin.
 void PathsDocument::drawMarkup(const DrawnMarkup& markup, Origin at) {
     line += "\n<g transform=\"translate(";
@@ -307,14 +345,24 @@ void PathsDocument::drawText(const PageModel& page, Origin at) {
     line += "\n<text fill=\"transparent\" xml:space=\"preserve\" font-size=\"" + common + "\">";
     for (const TextSpan& span : page.spans) {
         if (span.spaceBefore) line += ' ';
+        // A run set in a frame starts where the frame puts it, as long as
+        // it is drawn (text does not turn with its glyphs).
+        double x = span.h * ptPerDvi, y = span.v * ptPerDvi, stretch = 1;
+        if (span.frame < page.frames.size()) {
+            const ItemFrame& f = page.frames[span.frame];
+            const double fx = f.a * x + f.c * y + f.e;
+            y = f.b * x + f.d * y + f.f;
+            x = fx;
+            stretch = std::hypot(f.a, f.b);
+        }
         line += "<tspan\n x=\"";
-        appendNumber(line, span.h * ptPerDvi + at.x, kPlaces);
+        appendNumber(line, x + at.x, kPlaces);
         line += "\" y=\"";
-        appendNumber(line, span.v * ptPerDvi + at.y, kPlaces);
+        appendNumber(line, y + at.y, kPlaces);
         if (const std::string size = sizeOf(span); size != common) line += "\" font-size=\"" + size;
         if (span.width > 0) {
             line += "\" textLength=\"";
-            appendNumber(line, static_cast<double>(span.width) * ptPerDvi, kPlaces);
+            appendNumber(line, static_cast<double>(span.width) * ptPerDvi * stretch, kPlaces);
             line += "\" lengthAdjust=\"spacingAndGlyphs";
         }
         line += "\">";

@@ -58,6 +58,8 @@ private:
     void drawUse(const PageItem& item, Origin at, double sizePt);
     void drawRule(const PageItem& item, Origin at);
     void drawMarkup(const DrawnMarkup& markup, Origin at);
+    void openFrame(const ItemFrame& frame, Origin at);
+    void closeFrame();
     void drawText(const PageModel& page, Origin at);
     void flushLine(std::FILE* f);
     PageBox boxOf(const PageModel& page);
@@ -82,6 +84,7 @@ private:
     std::string failure;
     bool createFailed = false;
     std::string line;         // markup waiting to be written
+    uint32_t frameDepth = 0;  // the groups of the frame open on the page
 };
 
 }  // namespace morvex

@@ -1,4 +1,4 @@
-// Specials reach the handler of their prefix, the longest where prefixes
+// Specials reach the handlers of their prefix, the longest where prefixes
 // overlap, after leading blanks; the colour handler follows the colour
 // stack through specials of any length and leaves cut ones alone.
 #include "specials/special_dispatcher.h"
@@ -54,6 +54,23 @@ TEST(SpecialDispatcher, EachSpecialGoesToTheHandlerOfItsPrefix) {
     EXPECT_EQ(psLiteral.seen[1], " \t\nps:: x");  // the whole text, blanks included
     d.dispatch(event("ps: on another page"), false);
     EXPECT_EQ(ps.seen.back(), "ps: on another page (unselected)");
+}
+
+// Handlers of one prefix all read its specials, in the order added (the
+// preview box and the pictures share "ps::"); a longer prefix still wins.
+TEST(SpecialDispatcher, HandlersOfOnePrefixAllReadIt) {
+    Recorder first, second, shorter;
+    SpecialDispatcher d;
+    d.add("ps:", shorter);
+    d.add("ps::", first);
+    d.add("ps::", second);
+    EXPECT_TRUE(d.dispatch(event("ps:: 1 2 3 4 5 6 7"), true));
+    EXPECT_EQ(first.seen, std::vector<std::string>{"ps:: 1 2 3 4 5 6 7"});
+    EXPECT_EQ(second.seen, first.seen);
+    EXPECT_TRUE(shorter.seen.empty());
+    EXPECT_TRUE(d.dispatch(event("ps: x"), true));
+    EXPECT_EQ(shorter.seen.size(), 1u);
+    EXPECT_EQ(first.seen.size(), 1u);
 }
 
 // A colour push longer than any buffer of old still counts; a special cut
