@@ -35,7 +35,7 @@ private:
     Result gather(const PageChoice& choice, PageGathering& gathering);
     Result extract(std::map<std::string, GeneratedFont>& glyphs);
     std::unique_ptr<PathsDocument> writer(const GlyphTable& table, std::vector<PlacedBox> placed,
-                                          std::vector<uint64_t> named);
+                                          std::vector<uint64_t> named, AnchorIndex anchors);
     Result draw(const PageChoice& choice, PathsDocument& document, int& selected);
     int finish(Step step, const Result& result, PathsDocument* document);
     int finish(int code, PathsDocument* document);
@@ -48,6 +48,9 @@ private:
     DviFrame frame;
     long firstPage = 0;
     FontRegistry registry;
+    // The documents' title, when the pages give one (hyperref's pdftitle
+    // through the dvips driver; hypertex has none).
+    std::optional<std::string> documentTitle;
 };
 
 double ptPerDviOf(const DviFrame& frame) {
@@ -68,7 +71,7 @@ int PathsRun::run() {
     if (!base.ok()) {
         if (base.code != kDvibaseBadFntDef && base.code != kDvibaseNoBop) frame = DviFrame{};
         GlyphTable none(registry, nullptr, nullptr);
-        std::unique_ptr<PathsDocument> document = writer(none, {}, {});
+        std::unique_ptr<PathsDocument> document = writer(none, {}, {}, {});
         return finish(Step::Frame, base, document.get());
     }
     firstPage = std::ftell(dvi.get());
@@ -88,7 +91,8 @@ int PathsRun::run() {
     const GlyphTable table(registry, gathered.ok() ? &glyphs : nullptr, names ? &*names : nullptr);
     table.trace(registry, log.get());
     std::unique_ptr<PathsDocument> document =
-        writer(table, gathering.boxes(settings.bbox, table, ptPerDviOf(frame), postambleBox(frame)), choice.positions);
+        writer(table, gathering.boxes(settings.bbox, table, ptPerDviOf(frame), postambleBox(frame)), choice.positions,
+               gathering.anchors());
 
     int selected = 0;
     const Result drawn = draw(choice, *document, selected);
@@ -106,7 +110,8 @@ Result PathsRun::gather(const PageChoice& choice, PageGathering& gathering) {
     FileHandle quietLog = discardingStream();
     FileHandle quietOut = discardingStream();
     PageInterpreter pages(choice.selector, frame.stackCapacity, quietLog.get(), quietOut.get());
-    PageBuilder builder(registry, gathering, quietLog.get(), {settings.bbox == BoxKind::Min, false});
+    PageBuilder builder(registry, gathering, quietLog.get(), {settings.bbox == BoxKind::Min, false},
+                        ptPerDviOf(frame));
     gathering.attach(builder);
     const Result r = pages.dvipage(dvi.get(), builder);
     builder.finish();
@@ -137,20 +142,27 @@ Result PathsRun::extract(std::map<std::string, GeneratedFont>& glyphs) {
     return r;
 }
 
+// Refused link targets are told on standard error: the document is
+// converted, but the reader should know what it lost.
 std::unique_ptr<PathsDocument> PathsRun::writer(const GlyphTable& table, std::vector<PlacedBox> placed,
-                                                std::vector<uint64_t> named) {
+                                                std::vector<uint64_t> named, AnchorIndex anchors) {
     const double ptPerDvi = ptPerDviOf(frame);
+    DocumentExtras extras;
+    extras.title = documentTitle;
+    extras.links.idStem = idStemOf(settings.dviName);
+    extras.links.anchors = std::move(anchors);
+    extras.links.err = stderr;
     if (!svg)
         return std::make_unique<PathsDocument>(settings.svgPath, std::move(named), table, std::move(placed),
-                                               postambleBox(frame), ptPerDvi, log.get(), out);
+                                               postambleBox(frame), ptPerDvi, log.get(), out, std::move(extras));
     return std::make_unique<PathsDocument>(std::move(svg), settings.svgPath, table, registry, std::move(placed),
-                                           postambleBox(frame), ptPerDvi, log.get(), out);
+                                           postambleBox(frame), ptPerDvi, log.get(), out, std::move(extras));
 }
 
 Result PathsRun::draw(const PageChoice& choice, PathsDocument& document, int& selected) {
     if (std::fseek(dvi.get(), firstPage, SEEK_SET) != 0) return {kExitSeek, "\nCan not seek dvi file\n"};
     PageInterpreter pages(choice.selector, frame.stackCapacity, log.get(), out);
-    PageBuilder builder(registry, document, log.get(), {true, true});
+    PageBuilder builder(registry, document, log.get(), {true, true}, ptPerDviOf(frame));
     const Result r = pages.dvipage(dvi.get(), builder);
     builder.finish();
     selected = pages.selectedPages();
