@@ -31,7 +31,7 @@ See \href{https://example.org/a?b=1&c=2}{the example site} and \url{http://tug.o
 Section~\ref{sec:start} and \hyperlink{there}{a link there}.
 Never \href{javascript:alert(1)}{this one} at all.
 
-\parbox{45mm}{Words, and then \href{http://wrap.example/}{a link whose words run over the line end} now.}
+\parbox[t]{45mm}{Words, and then \href{http://wrap.example/}{a link whose words run over the line end} now.}
 \newpage
 \hypertarget{there}{Here} it is.
 \end{document}
