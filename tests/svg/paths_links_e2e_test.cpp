@@ -1,6 +1,6 @@
 // hyperref's hypertex links on LaTeX pages made at test time, and raw
 // html: specials of plain TeX, through the built binary: every \href, \url,
-// \ref and \hyperlink a link with its target over its own words (the
+// \ref, \hyperlink and \cite a link with its target over its own words (the
 // glyphs' uses in the document), a link broken over two lines two areas,
 // one open over a page's end an area on each page, internal links that
 // find their place in the document and across page documents, and a
@@ -29,11 +29,14 @@ constexpr const char* kLatex = R"TEX(\documentclass{article}
 \section{Start}\label{sec:start}
 See \href{https://example.org/a?b=1&c=2}{the example site} and \url{http://tug.org/}.
 Section~\ref{sec:start} and \hyperlink{there}{a link there}.
-Never \href{javascript:alert(1)}{this one} at all.
+Never \href{javascript:alert(1)}{this one} at all, says \cite{knuth}.
 
 \parbox[t]{45mm}{Words, and then \href{http://wrap.example/}{a link whose words run over the line end} now.}
 \newpage
 \hypertarget{there}{Here} it is.
+\begin{thebibliography}{1}
+\bibitem{knuth} D. E. Knuth, The \TeX book.
+\end{thebibliography}
 \end{document}
 )TEX";
 
@@ -227,9 +230,11 @@ TEST_F(PathsLinks, InternalLinksFindTheirPlacesInTheDocumentAndAcrossPageDocumen
     size_t internal = 0;
     for (std::sregex_iterator it(made->svg.begin(), made->svg.end(), kInternal), end; it != end; ++it, ++internal)
         EXPECT_NE(made->svg.find("<rect id=\"" + (*it)[1].str() + "\""), std::string::npos) << (*it)[1];
-    EXPECT_EQ(internal, 2u);
-    // hyperref's page places and the section's.
-    for (const char* id : {"mvx-doc_-page.1", "mvx-doc_-page.2", "mvx-doc_-section.1", "mvx-doc_-there"})
+    EXPECT_EQ(internal, 3u);
+    EXPECT_NE(made->svg.find("<a href=\"#mvx-doc_-cite.knuth\""), std::string::npos);
+    // hyperref's page places, the section's and the citation's.
+    for (const char* id :
+         {"mvx-doc_-page.1", "mvx-doc_-page.2", "mvx-doc_-section.1", "mvx-doc_-there", "mvx-doc_-cite.knuth"})
         EXPECT_NE(made->svg.find(std::string("id=\"") + id + "\""), std::string::npos) << id;
     // One file per page: the place on page 2 is named by its file.
     EXPECT_NE(made->pageOne.find("<a href=\"page-2.svg#mvx-doc_-there\""), std::string::npos);
