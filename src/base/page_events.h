@@ -20,6 +20,8 @@ struct CharEvent {
     int32_t v = 0;
     int32_t advance = 0;  // the character's width, DVI units (also for put)
     bool put = false;     // put1: h does not move
+    int32_t height = 0;   // the character's box above and below the baseline,
+    int32_t depth = 0;    // DVI units, from its TFM file
 };
 
 // set_rule and put_rule; the rule's bottom left corner is at (h, v).

@@ -81,7 +81,9 @@ void PageInterpreter::character(int32_t code, bool put, PageSink& sink) {
     if (!put) regs.h = wrapAdd(regs.h, advance);
     if (selected()) {
         const PageFont* entry = font >= 0 && font < 256 ? fonts[static_cast<size_t>(font)].get() : nullptr;
-        sink.character({code, font, entry != nullptr ? &entry->def : nullptr, hBefore, regs.v, advance, put});
+        const CharHeightDepth box = dvipagecharheightdepth(fonts, tfm, font, code);
+        sink.character({code, font, entry != nullptr ? &entry->def : nullptr, hBefore, regs.v, advance, put,
+                        box.height, box.depth});
     }
 }
 

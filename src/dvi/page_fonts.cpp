@@ -55,17 +55,33 @@ int dvipagefontdef(FontTable& fonts, TfmState& tfm, bool onSelectedPage, std::FI
     return 0;
 }
 
+namespace {
+
+// A dimension in points at design size scaled to the font's size, in DVI
+// units. d = 0 makes the ratio infinite or NaN, and a huge dimension may
+// not fit: such dimensions are 0 rather than an undefined conversion.
+int32_t scaledDimension(float designPt, float ratio) {
+    float p = designPt * ratio;
+    float q = p * 65536.0f;
+    if (!std::isfinite(q) || q >= 2147483648.0f || q < -2147483648.0f) return 0;
+    return static_cast<int32_t>(q);
+}
+
+}  // namespace
+
 int32_t dvipagecharwidth(const FontTable& fonts, const TfmState& tfm, int32_t f, int32_t ch) {
     if (f < 0 || f > 255) return 0;
     const PageFont* entry = fonts[static_cast<size_t>(f)].get();
     if (entry == nullptr) return 0;
-    float w = tfmWidth(tfm, f, ch);
-    float p = w * entry->ratio;
-    float q = p * 65536.0f;
-    // d = 0 makes the ratio infinite or NaN, and a huge width may not fit:
-    // such advances are 0 rather than an undefined conversion.
-    if (!std::isfinite(q) || q >= 2147483648.0f || q < -2147483648.0f) return 0;
-    return static_cast<int32_t>(q);
+    return scaledDimension(tfmWidth(tfm, f, ch), entry->ratio);
+}
+
+CharHeightDepth dvipagecharheightdepth(const FontTable& fonts, const TfmState& tfm, int32_t f, int32_t ch) {
+    if (f < 0 || f > 255) return {};
+    const PageFont* entry = fonts[static_cast<size_t>(f)].get();
+    if (entry == nullptr) return {};
+    const TfmHeightDepth hd = tfmHeightDepth(tfm, f, ch);
+    return {scaledDimension(hd.height, entry->ratio), scaledDimension(hd.depth, entry->ratio)};
 }
 
 void dvipagemarkused(FontTable& fonts, int32_t f, int32_t ch) {

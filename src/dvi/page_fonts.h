@@ -32,6 +32,14 @@ int dvipagefontdef(FontTable& fonts, TfmState& tfm, bool onSelectedPage, std::FI
 // Advance of code ch of font f in DVI units; 0 where no width is known.
 int32_t dvipagecharwidth(const FontTable& fonts, const TfmState& tfm, int32_t f, int32_t ch);
 
+// Height and depth of code ch of font f in DVI units, as its advance is
+// scaled; 0 where none is known.
+struct CharHeightDepth {
+    int32_t height = 0;
+    int32_t depth = 0;
+};
+CharHeightDepth dvipagecharheightdepth(const FontTable& fonts, const TfmState& tfm, int32_t f, int32_t ch);
+
 void dvipagemarkused(FontTable& fonts, int32_t f, int32_t ch);
 
 // The fonts that have a used table, by ascending number.

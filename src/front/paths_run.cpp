@@ -17,6 +17,7 @@
 #include "front/page_choice.h"
 #include "front/picture_run.h"
 #include "front/run_parts.h"
+#include "pictures/pdf_text.h"
 #include "text/glyph_list.h"
 #include "svg/glyph_table.h"
 #include "svg/page_gathering.h"
@@ -38,12 +39,12 @@ public:
 private:
     Result gather(const PageChoice& choice, PageGathering& gathering, PictureCollector& collector);
     void preparePictures(PictureCollector& collector);
-    void takePictures();
+    void takePictures(PageGathering& gathering);
     Result measurePictures(const PageChoice& choice, PageGathering& gathering);
     [[noreturn]] void endBy(int sig);
     Result extract(std::map<std::string, GeneratedFont>& glyphs, int& sig);
     std::unique_ptr<PathsDocument> writer(const GlyphTable& table, std::vector<PlacedBox> placed,
-                                          std::vector<uint64_t> named);
+                                          std::vector<uint64_t> named, AnchorIndex anchors);
     Result draw(const PageChoice& choice, PathsDocument& document, int& selected);
     pictures::JobFrame jobFrame() const;
     int finish(Step step, const Result& result, PathsDocument* document);
@@ -62,9 +63,11 @@ private:
     std::optional<pictures::Job> pictureJob;
     PictureOutcome pictureOutcome;
     std::vector<std::optional<size_t>> chunkOf;
+    std::vector<uint64_t> picturePages;  // the file position of each of the job's pages
     bool picturesIncomplete = false;
     bool ownDocuments = false;  // each page in a document of its own
-    // The document's title, as a pdfmark gave it.
+    // The documents' title, when the pages give one (hyperref's pdftitle
+    // through the dvips driver; hypertex has none).
     std::optional<std::string> documentTitle;
 };
 
@@ -90,7 +93,7 @@ int PathsRun::run() {
     if (!base.ok()) {
         if (base.code != kDvibaseBadFntDef && base.code != kDvibaseNoBop) frame = DviFrame{};
         GlyphTable none(registry, nullptr, nullptr);
-        std::unique_ptr<PathsDocument> document = writer(none, {}, {});
+        std::unique_ptr<PathsDocument> document = writer(none, {}, {}, {});
         return finish(Step::Frame, base, document.get());
     }
     firstPage = std::ftell(dvi.get());
@@ -121,7 +124,7 @@ int PathsRun::run() {
         if (sig != 0) endBy(sig);
     }
     if (pictureJob) {
-        takePictures();
+        takePictures(gathering);
         if (settings.bbox == BoxKind::Min) measurePictures(choice, gathering);
     }
     std::optional<GlyphList> names;
@@ -132,7 +135,8 @@ int PathsRun::run() {
     const GlyphTable table(registry, gathered.ok() ? &glyphs : nullptr, names ? &*names : nullptr);
     table.trace(registry, log.get());
     std::unique_ptr<PathsDocument> document =
-        writer(table, gathering.boxes(settings.bbox, table, ptPerDviOf(frame), postambleBox(frame)), choice.positions);
+        writer(table, gathering.boxes(settings.bbox, table, ptPerDviOf(frame), postambleBox(frame)), choice.positions,
+               gathering.anchors());
 
     int selected = 0;
     const Result drawn = draw(choice, *document, selected);
@@ -151,7 +155,8 @@ Result PathsRun::gather(const PageChoice& choice, PageGathering& gathering, Pict
     FileHandle quietLog = discardingStream();
     FileHandle quietOut = discardingStream();
     PageInterpreter pages(choice.selector, frame.stackCapacity, quietLog.get(), quietOut.get());
-    PageBuilder builder(registry, gathering, quietLog.get(), {settings.bbox == BoxKind::Min, false});
+    PageBuilder builder(registry, gathering, quietLog.get(), {settings.bbox == BoxKind::Min, false},
+                        ptPerDviOf(frame));
     gathering.attach(builder);
     collector.attach(builder);
     const Result r = pages.dvipage(dvi.get(), builder);
@@ -181,14 +186,24 @@ void PathsRun::preparePictures(PictureCollector& collector) {
     }
     picturesIncomplete = !collector.problems().empty();
     if (collector.any()) pictureJob = collector.job(chunkOf);
+    picturePages = collector.positions();
 }
 
-// After the run: its messages and the document's title.
-void PathsRun::takePictures() {
+// After the run: its messages, the document's title, and the places its
+// marks name (hyperref's destinations), so that links to them resolve
+// from any page's document.
+void PathsRun::takePictures(PageGathering& gathering) {
     std::fputs(pictureOutcome.messages.c_str(), out);
     std::fputs(pictureOutcome.trace.c_str(), log.get());
     picturesIncomplete = picturesIncomplete || pictureOutcome.incomplete;
-    documentTitle = pictureOutcome.report.title;
+    if (pictureOutcome.report.title) documentTitle = pictures::pdfTextToUtf8(*pictureOutcome.report.title);
+    const std::vector<pictures::ChunkReport>& reported = pictureOutcome.report.chunks;
+    for (size_t i = 0; i < reported.size() && i < pictureJob->chunks.size(); ++i) {
+        const int page = pictureJob->chunks[i].page;
+        if (page < 0 || static_cast<size_t>(page) >= picturePages.size()) continue;
+        for (const pictures::Destination& d : reported[i].destinations)
+            gathering.addAnchor(d.name, picturePages[static_cast<size_t>(page)]);
+    }
 }
 
 // Each page's ink again, for boxes that are the ink's: its pictures' paint,
@@ -204,7 +219,7 @@ Result PathsRun::measurePictures(const PageChoice& choice, PageGathering& gather
     FileHandle quietLog = discardingStream();
     FileHandle quietOut = discardingStream();
     PageInterpreter pages(choice.selector, frame.stackCapacity, quietLog.get(), quietOut.get());
-    PageBuilder builder(registry, measure, quietLog.get(), {true, false});
+    PageBuilder builder(registry, measure, quietLog.get(), {true, false}, ptPerDviOf(frame));
     PictureMarkup markup(pictureOutcome.report, pictureJob->frame.widthBp * 72.27 / 72,
                          pictureJob->frame.heightBp * 72.27 / 72);
     PictureDrawer drawer(*pictureJob, pictureOutcome.report, chunkOf, markup, true, quietLog.get());
@@ -243,20 +258,27 @@ Result PathsRun::extract(std::map<std::string, GeneratedFont>& glyphs, int& sig)
     return r;
 }
 
+// Refused link targets are told on standard error: the document is
+// converted, but the reader should know what it lost.
 std::unique_ptr<PathsDocument> PathsRun::writer(const GlyphTable& table, std::vector<PlacedBox> placed,
-                                                std::vector<uint64_t> named) {
+                                                std::vector<uint64_t> named, AnchorIndex anchors) {
     const double ptPerDvi = ptPerDviOf(frame);
+    DocumentExtras extras;
+    extras.title = documentTitle;
+    extras.links.idStem = idStemOf(settings.dviName);
+    extras.links.anchors = std::move(anchors);
+    extras.links.err = stderr;
     if (!svg)
         return std::make_unique<PathsDocument>(settings.svgPath, std::move(named), table, std::move(placed),
-                                               postambleBox(frame), ptPerDvi, log.get(), out);
+                                               postambleBox(frame), ptPerDvi, log.get(), out, std::move(extras));
     return std::make_unique<PathsDocument>(std::move(svg), settings.svgPath, table, registry, std::move(placed),
-                                           postambleBox(frame), ptPerDvi, log.get(), out);
+                                           postambleBox(frame), ptPerDvi, log.get(), out, std::move(extras));
 }
 
 Result PathsRun::draw(const PageChoice& choice, PathsDocument& document, int& selected) {
     if (std::fseek(dvi.get(), firstPage, SEEK_SET) != 0) return {kExitSeek, "\nCan not seek dvi file\n"};
     PageInterpreter pages(choice.selector, frame.stackCapacity, log.get(), out);
-    PageBuilder builder(registry, document, log.get(), {true, true});
+    PageBuilder builder(registry, document, log.get(), {true, true}, ptPerDviOf(frame));
     std::optional<PictureMarkup> markup;
     std::optional<PictureDrawer> drawer;
     if (pictureJob) {

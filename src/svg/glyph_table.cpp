@@ -6,28 +6,19 @@
 #include "base/printable.h"
 #include "text/conv.h"
 #include "text/glyph_list.h"
+#include "svg/xml_text.h"
 #include "fonts/outline_extent.h"
 
 namespace morvex {
 
 namespace {
 
-// An id prefix for a font's glyphs from its name: letters, digits, '-' and
-// '.' kept, every other byte as _XX, so that distinct names give distinct
-// ids (the code follows the last '-') and documents pasted into one HTML
-// page share an id only for one glyph.
+// An id prefix for a font's glyphs from its name, so that distinct names
+// give distinct ids (the code follows the last '-') and documents pasted
+// into one HTML page share an id only for one glyph.
 std::string glyphIdPrefix(const std::string& fontName) {
-    static const char kHex[] = "0123456789ABCDEF";
     std::string id = "mvx-";
-    for (unsigned char c : fontName) {
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.') {
-            id += static_cast<char>(c);
-        } else {
-            id += '_';
-            id += kHex[c >> 4];
-            id += kHex[c & 15];
-        }
-    }
+    appendIdText(id, fontName);
     id += '-';
     return id;
 }

@@ -14,16 +14,21 @@ constexpr double kLineDropEm = 0.8;
 
 }  // namespace
 
-PageBuilder::PageBuilder(FontRegistry& fonts, PageConsumer& consumer, std::FILE* log, Contents contents)
+PageBuilder::PageBuilder(FontRegistry& fonts, PageConsumer& consumer, std::FILE* log, Contents contents,
+                         double ptPerDvi)
     : fonts(fonts),
       consumer(consumer),
       log(log),
       withItems(contents.items),
       withText(contents.text),
       machine(*this, log),
-      colors(log, "Paths: ") {
+      colors(log, "Paths: "),
+      links(ptPerDvi, log, "Paths: "),
+      hypertex(links, log, "Paths: ") {
     dispatcher.add(ColorHandler::kPrefix, colors);
     dispatcher.add(PreviewHandler::kPrefix, preview);
+    dispatcher.add(HypertexHandler::kPrefix, hypertex);
+    dispatcher.add(HypertexHandler::kUpperPrefix, hypertex);
 }
 
 void PageBuilder::deliver() {
@@ -31,6 +36,7 @@ void PageBuilder::deliver() {
     if (withText) machine.closePage();
     pageOpen = false;
     model.preview = preview.take();
+    links.take(model);
     consumer.page(model);
     model.clear();
 }
@@ -45,6 +51,7 @@ void PageBuilder::pageBegin(int32_t count0, uint64_t position) {
     model.position = position;
     preview.take();  // what stood between the pages belongs to none
     currentFrame = kNoFrame;
+    links.pageBegins();
     if (withText) machine.pageBegin(count0);
 }
 
@@ -127,6 +134,7 @@ void PageBuilder::character(const CharEvent& c) {
         runWidth += c.advance;
     }
     if (font == kNoFont) return;
+    links.glyph(c.h, c.v, c.advance, c.height, c.depth);
     fonts.markUsed(font, code);
     if (!withItems) return;
     PageItem item;
@@ -142,6 +150,7 @@ void PageBuilder::character(const CharEvent& c) {
 
 void PageBuilder::rule(const RuleEvent& r) {
     if (withText) machine.rule(r.width);
+    if (pageOpen) links.rule(r.h, r.v, r.width, r.height);
     if (!pageOpen || !withItems || r.height <= 0 || r.width <= 0) return;
     PageItem item;
     item.kind = ItemKind::Rule;

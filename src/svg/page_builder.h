@@ -1,6 +1,7 @@
 #pragma once
 // Gathers the commands of each selected page into a PageModel (glyph uses,
-// rules, colours, the runs of its invisible text, its preview box) and
+// rules, colours, the runs of its invisible text, its preview box, its
+// links and named places) and
 // hands the page to a consumer at its end: the pass that collects what
 // all pages need before any is written, or the one that writes them.
 #include <array>
@@ -11,9 +12,11 @@
 
 #include "base/page_events.h"
 #include "specials/color_handler.h"
+#include "specials/hypertex_handler.h"
 #include "specials/preview_special.h"
 #include "specials/special_dispatcher.h"
 #include "svg/font_registry.h"
+#include "svg/link_tracker.h"
 #include "svg/page_model.h"
 #include "text/text_machine.h"
 
@@ -37,14 +40,15 @@ public:
         bool items = true;
         bool text = true;
     };
-    PageBuilder(FontRegistry& fonts, PageConsumer& consumer, std::FILE* log, Contents contents);
+    // ptPerDvi: TeX points per DVI unit, the unit of link areas.
+    PageBuilder(FontRegistry& fonts, PageConsumer& consumer, std::FILE* log, Contents contents, double ptPerDvi);
 
     // A page the pages' end left open goes to the consumer as it is.
     void finish();
 
     // The specials of every page, converted or not, go to the handlers of
-    // their prefixes: the colours and the preview box, and whatever a
-    // consumer adds.
+    // their prefixes: the colours, the preview box, the hypertex links, and
+    // whatever a consumer adds.
     SpecialDispatcher& specials() { return dispatcher; }
     // The colour the colour specials have set.
     Rgb currentColor() const { return colors.current(); }
@@ -106,6 +110,8 @@ private:
     SpecialDispatcher dispatcher;
     ColorHandler colors;
     PreviewHandler preview;
+    LinkTracker links;
+    HypertexHandler hypertex;
     std::array<FontSlot, 256> slots;
 
     // The run the machine is collecting.

@@ -8,6 +8,7 @@ void PageGathering::page(PageModel& page) {
     g.position = page.position;
     g.preview = page.preview;
     if (keepInk) g.ink.emplace(page);
+    for (const Anchor& anchor : page.anchors) named.add(anchor.name, page.position);
     for (PageConsumer* other : others) other->page(page);
 }
 

@@ -2,7 +2,7 @@
 // The pass over the pages before any is written: what every page must
 // know before it is drawn. It keeps, for each selected page, its place and
 // preview box and, when the boxes are the ink's, where its ink may lie; of
-// the whole file the last papersize special. Other consumers (what the
+// the whole file the last papersize special and the places its pages name. Other consumers (what the
 // pictures and links of all pages need) ride along on the same pass.
 #include <cstdint>
 #include <optional>
@@ -10,6 +10,7 @@
 
 #include "specials/paper_special.h"
 #include "svg/page_box.h"
+#include "svg/link_layer.h"
 #include "svg/page_builder.h"
 #include "svg/page_ink.h"
 
@@ -43,11 +44,17 @@ public:
     std::vector<PlacedBox> boxes(std::optional<BoxKind> kind, const GlyphTable& table, double ptPerDvi,
                                  const PageBox& page) const;
     const std::optional<PaperSize>& paper() const { return paperSize.paper(); }
+    // The places the pages name, for links between them.
+    const AnchorIndex& anchors() const { return named; }
+    // A place a page names that the pass could not see (one the pictures'
+    // run reports), at the page of that position.
+    void addAnchor(const std::string& name, uint64_t position) { named.add(name, position); }
 
 private:
     const bool keepInk;
     std::vector<GatheredPage> gathered;
     PaperSizeHandler paperSize;
+    AnchorIndex named;
     std::vector<PageConsumer*> others;
 };
 

@@ -8,6 +8,7 @@
 #include "base/version.h"
 #include "svg/page_name.h"
 #include "svg/svg_number.h"
+#include "svg/xml_text.h"
 
 namespace morvex {
 
@@ -49,7 +50,7 @@ std::vector<std::bitset<256>> codesOf(const PageModel& page, size_t fonts) {
 
 PathsDocument::PathsDocument(FileHandle svg, std::string path, const GlyphTable& glyphs, const FontRegistry& fonts,
                              std::vector<PlacedBox> placed, PageBox fallback, double ptPerDvi, std::FILE* log,
-                             std::FILE* out)
+                             std::FILE* out, DocumentExtras documentExtras)
     : stack(std::move(svg)),
       stackPath(std::move(path)),
       glyphs(glyphs),
@@ -57,7 +58,9 @@ PathsDocument::PathsDocument(FileHandle svg, std::string path, const GlyphTable&
       fallback(fallback),
       ptPerDvi(ptPerDvi),
       log(log),
-      out(out) {
+      out(out),
+      extras(std::move(documentExtras)) {
+    extras.links.pattern.clear();
     std::FILE* f = stack.get();
     head(f);
     single = boxes.size() <= 1;
@@ -83,7 +86,7 @@ PathsDocument::PathsDocument(FileHandle svg, std::string path, const GlyphTable&
 
 PathsDocument::PathsDocument(std::string pattern, std::vector<uint64_t> named, const GlyphTable& glyphs,
                              std::vector<PlacedBox> placed, PageBox fallback, double ptPerDvi, std::FILE* log,
-                             std::FILE* out)
+                             std::FILE* out, DocumentExtras documentExtras)
     : pattern(std::move(pattern)),
       named(std::move(named)),
       glyphs(glyphs),
@@ -91,7 +94,10 @@ PathsDocument::PathsDocument(std::string pattern, std::vector<uint64_t> named, c
       fallback(fallback),
       ptPerDvi(ptPerDvi),
       log(log),
-      out(out) {}
+      out(out),
+      extras(std::move(documentExtras)) {
+    extras.links.pattern = this->pattern;
+}
 
 void PathsDocument::head(std::FILE* f) {
     std::fprintf(f, "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>");
@@ -119,6 +125,11 @@ void PathsDocument::root(std::FILE* f, const PageBox& box, double width, double 
         line += "pt\"";
     }
     line += '>';
+    if (extras.title) {
+        line += "\n<title>";
+        appendXmlText(line, *extras.title, BadBytes::Replaced);
+        line += "</title>";
+    }
     flushLine(f);
 }
 
@@ -157,7 +168,8 @@ void PathsDocument::flushLine(std::FILE* f) {
     line.clear();
 }
 
-// The page's glyphs and rules in its colours, then its text; shift moves
+// The page's glyphs and rules in its colours, then its text, then its
+// links over all; shift moves
 // the page's box to its place in the document.
 void PathsDocument::drawPage(std::FILE* f, const PageModel& page, const PageBox& box, Origin shift) {
     if (shift.x == 0 && shift.y == 0) {
@@ -172,6 +184,7 @@ void PathsDocument::drawPage(std::FILE* f, const PageModel& page, const PageBox&
     const Origin at{box.originX, box.originY};
     drawItems(page, at);
     drawText(page, at);
+    links.write(line, page, at.x, at.y);
     line += "\n</g>";
     flushLine(f);
 }

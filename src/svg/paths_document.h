@@ -2,37 +2,47 @@
 // The self-contained SVG documents of --paths, written from page models:
 // every glyph drawn as a path (one definition per glyph, a use per
 // character at its own position), every rule as a rectangle, colours from
-// the colour specials, and the page's text as invisible, selectable text,
-// so that any browser draws the page exactly and finds and copies its
-// words.
+// the colour specials, the page's text as invisible, selectable text, so
+// that any browser draws the page exactly and finds and copies its words,
+// and over all the page's links.
 //
 // The glyphs of all pages are known before the first page is written.
 // The pages go either one below the other into one document, or each into
 // a document of its own.
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/file_handle.h"
 #include "svg/glyph_table.h"
+#include "svg/link_layer.h"
 #include "svg/page_box.h"
 #include "svg/page_builder.h"
 #include "svg/page_model.h"
 
 namespace morvex {
 
+// What a run adds to its documents beyond their pages.
+struct DocumentExtras {
+    std::optional<std::string> title;  // each document's <title>
+    LinkSettings links;                // its pattern is the document's own
+};
+
 class PathsDocument final : public PageConsumer {
 public:
     // The pages go into svg, one below the other, in boxes (one per page
     // to come, in their order; none: one empty page box, fallback).
     PathsDocument(FileHandle svg, std::string path, const GlyphTable& glyphs, const FontRegistry& fonts,
-                  std::vector<PlacedBox> boxes, PageBox fallback, double ptPerDvi, std::FILE* log, std::FILE* out);
+                  std::vector<PlacedBox> boxes, PageBox fallback, double ptPerDvi, std::FILE* log, std::FILE* out,
+                  DocumentExtras extras = {});
     // Each page goes into a document of its own, named by pattern's %p;
     // only the pages at positions named (those whose names were checked
     // against the run's other files).
     PathsDocument(std::string pattern, std::vector<uint64_t> named, const GlyphTable& glyphs,
-                  std::vector<PlacedBox> boxes, PageBox fallback, double ptPerDvi, std::FILE* log, std::FILE* out);
+                  std::vector<PlacedBox> boxes, PageBox fallback, double ptPerDvi, std::FILE* log, std::FILE* out,
+                  DocumentExtras extras = {});
 
     // Writes the page, then its dimensions on standard output.
     void page(PageModel& page) override;
@@ -78,6 +88,8 @@ private:
     const double ptPerDvi;
     std::FILE* const log;
     std::FILE* const out;
+    DocumentExtras extras;
+    LinkLayer links{extras.links, log};
 
     bool single = false;      // the stack holds one page, drawn as in its own document
     double stackTop = 0;      // where the next stacked page goes, TeX points

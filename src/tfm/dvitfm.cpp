@@ -2,6 +2,7 @@
 
 #include <kpathsea/kpathsea.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "base/readers.h"
@@ -17,6 +18,19 @@ namespace {
 // quotient is exact in double precision.
 double readFixWord(std::FILE* in) {
     return static_cast<double>(static_cast<int32_t>(dviread4(in))) / 1048576.0;
+}
+
+// The most entries a height or depth table can index (four bits).
+constexpr int32_t kHeightDepthEntries = 16;
+
+// A table of count fix_words in design units, of which the first
+// table.size() are kept; the rest are read past, so that the stream stays
+// in step whatever the count.
+void readFixWords(std::FILE* in, int32_t count, double design, std::vector<float>& table) {
+    for (int32_t i = 0; i < count; ++i) {
+        const double v = readFixWord(in) * design;
+        if (static_cast<size_t>(i) < table.size()) table[static_cast<size_t>(i)] = static_cast<float>(v);
+    }
 }
 
 void traceHeaderByte(std::FILE* log, int32_t b) {
@@ -89,11 +103,15 @@ void readTfm(TfmState& tfm, std::FILE* in, int k, std::FILE* log) {
     int32_t ncodes = hd.ec >= hd.bc ? hd.ec - hd.bc + 1 : 0;
     metrics->widthIndex.resize(static_cast<size_t>(ncodes));
     metrics->widths.resize(static_cast<size_t>(hd.nw > 0 ? hd.nw : 0));
+    metrics->heightDepthIndex.resize(static_cast<size_t>(ncodes));
+    // Four bits index each of these tables: entries past 16 are never used.
+    metrics->heights.resize(static_cast<size_t>(std::clamp<int32_t>(hd.nh, 0, kHeightDepthEntries)));
+    metrics->depths.resize(static_cast<size_t>(std::clamp<int32_t>(hd.nd, 0, kHeightDepthEntries)));
 
     std::fputs("CHARACTERS SECTION (ec-bc+1)\n", log);
     for (int32_t i = 0; i < ncodes; ++i) {
         metrics->widthIndex[static_cast<size_t>(i)] = static_cast<uint8_t>(dvireadu1(in));
-        dvireadu1(in);
+        metrics->heightDepthIndex[static_cast<size_t>(i)] = static_cast<uint8_t>(dvireadu1(in));
         dvireadu1(in);
         dvireadu1(in);
     }
@@ -101,6 +119,10 @@ void readTfm(TfmState& tfm, std::FILE* in, int k, std::FILE* log) {
     std::fputs("WIDTHS SECTION (nw)\n", log);
     const double design = static_cast<double>(hd.designSize);
     for (float& w : metrics->widths) w = static_cast<float>(readFixWord(in) * design);
+    // Heights and depths follow the widths; the trace ends with the widths,
+    // as it always has.
+    readFixWords(in, hd.nh, design, metrics->heights);
+    readFixWords(in, hd.nd, design, metrics->depths);
 
     tfm.tables.fonts[static_cast<size_t>(k & 0xFF)] = std::move(metrics);
 }

@@ -19,11 +19,17 @@ struct TfmHeader {
     float designSize = 0.0f;
 };
 
-// The two tables of one DVI font number.
+// The tables of one DVI font number.
 struct FontMetrics {
     int32_t bc = 0;                     // code of widthIndex[0]
     std::vector<uint8_t> widthIndex;    // one entry per code bc..ec
     std::vector<float> widths;          // points at design size
+    // The character's box above and below the baseline, for what covers
+    // glyphs (a link's area): one byte per code, the height index in its
+    // high four bits and the depth index in its low four.
+    std::vector<uint8_t> heightDepthIndex;
+    std::vector<float> heights;         // points at design size
+    std::vector<float> depths;
 };
 
 struct MetricTables {
@@ -67,6 +73,22 @@ inline float tfmWidth(const TfmState& tfm, int32_t k, int32_t ch) {
     // An index past the width table (a malformed file) has no width.
     if (idx >= m->widths.size()) return 0.0f;
     return m->widths[idx];
+}
+
+// Height and depth of code ch of font k in points at design size; 0 where
+// no entry gives them, as for tfmWidth.
+struct TfmHeightDepth {
+    float height = 0.0f;
+    float depth = 0.0f;
+};
+inline TfmHeightDepth tfmHeightDepth(const TfmState& tfm, int32_t k, int32_t ch) {
+    if (k < 0 || k > 255) return {};
+    const FontMetrics* m = tfm.tables.fonts[static_cast<size_t>(k)].get();
+    if (m == nullptr) return {};
+    size_t pos = static_cast<size_t>(static_cast<int64_t>(ch) - m->bc);
+    if (pos >= m->heightDepthIndex.size()) return {};
+    const size_t h = m->heightDepthIndex[pos] >> 4, d = m->heightDepthIndex[pos] & 15;
+    return {h < m->heights.size() ? m->heights[h] : 0.0f, d < m->depths.size() ? m->depths[d] : 0.0f};
 }
 
 // The reading part of dvitfmload: the sections of the TFM stream in, from

@@ -1,7 +1,7 @@
 // Pages as joined or hand-made files write them, through the built
 // program in both documents: a font defined again after it was used, a
-// preamble whose units are zero, and colour pushes longer than any buffer,
-// readable or not.
+// preamble whose units are zero, colour pushes longer than any buffer,
+// readable or not, and hypertex specials of any bytes, balance and length.
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -150,6 +150,58 @@ TEST(HostilePages, LongColourPushesKeepTheStackInStep) {
               (std::vector<std::string>{"#000000", "#0000ff", "#0000ff", "#0000ff", "#000000"}));
     EXPECT_NE(run.file("out.log").find("unreadable color, the color in force kept: color push xxx"), std::string::npos);
     EXPECT_TRUE(wellFormed(run.dir.file("out.svg")));
+}
+
+size_t occurrences(const std::string& s, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) ++n;
+    return n;
+}
+
+// Link specials around rules (no font, so no Ghostscript): targets and
+// names of every byte, ends with nothing open, links in links, a link over
+// thousands of lines with a long target, and one open at the page's end.
+// The run converts the page, writes a
+// well-formed document of a bounded size and tells each refused address
+// once.
+TEST(HostilePages, HypertexSpecialsOfAnyBytesBalanceAndLength) {
+    std::string every;
+    for (int b = 1; b < 256; ++b)
+        if (b != '"') every += static_cast<char>(b);
+    const std::string longTarget = "http://x.org/" + std::string(200000, 'q');
+    Bytes cmds;
+    const auto special = [&cmds](const std::string& text) {
+        cmds.u1(242).u4(static_cast<uint32_t>(text.size())).text(text);
+    };
+    const auto ruleBelow = [&cmds] {
+        cmds.u1(160).u4(20 * 65536);  // down 20pt
+        cmds.u1(137).u4(65536).u4(65536);
+    };
+    special("html:</a>");
+    special("html:<a name=\"" + every + "\">");
+    special("html:<a href=\"#" + every + "\">");
+    ruleBelow();
+    special("html:<a href=\"" + every + "\">");  // ends the one open; refused
+    ruleBelow();
+    for (int i = 0; i < 50; ++i) special("html:<a name=\"n\">");
+    special("html:<a href=\"" + longTarget + "\">");
+    for (int line = 0; line < 3000; ++line) ruleBelow();
+    for (int i = 0; i < 60; ++i) special("html:</a>");
+    special("HTML:<A HREF=\"JaVaScRiPt:x\">");
+    ruleBelow();
+    special("html:<a href=\"http://open.example/\">");  // open at the page's end
+    ruleBelow();
+    CheckedRun run(onePage(cmds));
+    run.go({"--paths"});
+    EXPECT_EQ(run.r.exitCode, 0) << run.r.out;
+    std::string why;
+    EXPECT_TRUE(wellFormed(run.dir.file("out.svg"), &why)) << why;
+    const std::string svg = run.file("out.svg");
+    EXPECT_LT(svg.size(), 4 * longTarget.size()) << "the long target is written once";
+    EXPECT_EQ(occurrences(svg, "<a href=\"" + longTarget + "\""), 1u);
+    EXPECT_EQ(occurrences(svg, "<a href=\"http://open.example/\""), 1u);
+    EXPECT_EQ(occurrences(svg, "<a href=\"#mvx-in_-"), 1u);
+    EXPECT_EQ(occurrences(run.r.err, "is left out"), 2u) << run.r.err;
 }
 
 }  // namespace

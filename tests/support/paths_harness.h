@@ -43,6 +43,12 @@ struct Events {
         sink.character({code, f != nullptr ? f->number : 0, f, static_cast<int32_t>(h * kPt),
                         static_cast<int32_t>(v * kPt), static_cast<int32_t>(advance * kPt), put});
     }
+    // A set character with its box above and below the baseline, in points.
+    void boxed(const FontDef* f, int32_t code, double h, double v, double advance, double height, double depth) {
+        sink.character({code, f != nullptr ? f->number : 0, f, static_cast<int32_t>(h * kPt),
+                        static_cast<int32_t>(v * kPt), static_cast<int32_t>(advance * kPt), false,
+                        static_cast<int32_t>(height * kPt), static_cast<int32_t>(depth * kPt)});
+    }
     void word(const FontDef* f, const std::string& text, double h, double v, double advance = 5) {
         for (unsigned char c : text) {
             chr(f, c, h, v, advance);
@@ -57,6 +63,10 @@ struct Events {
     void special(const std::string& s) { sink.special({0, 0, s, s.size()}); }
     void special(const std::string& s, uint64_t length) { sink.special({0, 0, s, length}); }
     void unselected(const std::string& s) { sink.unselectedSpecial({0, 0, s, s.size()}); }
+    // A special at (h, v) in points.
+    void specialAt(const std::string& s, double h, double v) {
+        sink.special({static_cast<int32_t>(h * kPt), static_cast<int32_t>(v * kPt), s, s.size()});
+    }
 };
 
 using Script = std::function<void(Events&)>;
@@ -96,6 +106,10 @@ struct PathsHarness {
     std::vector<uint64_t> named = {1, 2, 3};  // the positions that may have a document
     TempDir dir;
 
+    std::optional<std::string> title;  // the documents' title
+    std::string dviName = "doc.dvi";   // names the places' ids
+    OutCapture err;                    // refused links are told here
+
     std::string trace, out;   // of the writing pass
     bool closed = false;      // the documents were written whole
 
@@ -106,7 +120,7 @@ struct PathsHarness {
         PageGathering gathering(kind == BoxKind::Min);
         {
             FileHandle quiet = discardingStream();
-            PageBuilder builder(registry, gathering, quiet.get(), {kind == BoxKind::Min, false});
+            PageBuilder builder(registry, gathering, quiet.get(), {kind == BoxKind::Min, false}, ptPerDvi);
             gathering.attach(builder);
             Events e{builder, {}};
             script(e);
@@ -122,13 +136,18 @@ struct PathsHarness {
         std::vector<PlacedBox> boxes = gathering.boxes(kind, table, ptPerDvi, page);
         HandedCapture svg;
         std::unique_ptr<PathsDocument> doc;
+        DocumentExtras extras;
+        extras.title = title;
+        extras.links.idStem = idStemOf(dviName);
+        extras.links.anchors = gathering.anchors();
+        extras.links.err = err.f;
         if (pattern.empty())
             doc = std::make_unique<PathsDocument>(svg.handle(), "out.svg", table, registry, boxes, page, ptPerDvi,
-                                                  log.f, msgs.f);
+                                                  log.f, msgs.f, std::move(extras));
         else
             doc = std::make_unique<PathsDocument>(dir.file(pattern), named, table, boxes, page, ptPerDvi, log.f,
-                                                  msgs.f);
-        PageBuilder builder(registry, *doc, log.f, {true, true});
+                                                  msgs.f, std::move(extras));
+        PageBuilder builder(registry, *doc, log.f, {true, true}, ptPerDvi);
         Events e{builder, {}};
         script(e);
         builder.finish();

@@ -41,7 +41,7 @@ TEST(PathsSpecials, AColourSpecialLongerThanFourKilobytesColoursWhatFollows) {
     FontRegistry fonts;
     GlyphTable glyphs(fonts, nullptr, nullptr);
     PathsDocument document(svg.handle(), "out.svg", glyphs, fonts, {}, PageBox{}, 1.0 / 65536, log.f, out.f);
-    PageBuilder builder(fonts, document, log.f, {true, true});
+    PageBuilder builder(fonts, document, log.f, {true, true}, 1.0 / 65536);
     MemStream in(w.str());  // the first bop, where dvibase leaves the stream
     PageInterpreter pages(1, 8, log.f, out.f);
     EXPECT_EQ(pages.dvipage(in.f, builder).code, kDvipageOk);

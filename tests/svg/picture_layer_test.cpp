@@ -63,7 +63,7 @@ TEST(PictureLayer, ASpecialsPaintFrameAndLinksGoIntoItsPage) {
     OutCapture log;
     FontRegistry fonts;
     Keep keep;
-    PageBuilder builder(fonts, keep, log.f, {true, true});
+    PageBuilder builder(fonts, keep, log.f, {true, true}, 1.0 / 65536);
     PictureMarkup markup(fx.report, 612, 792);
     PictureDrawer drawer(fx.job, fx.report, fx.chunkOf, markup, false, log.f);
     drawer.attach(builder);

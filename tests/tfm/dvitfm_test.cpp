@@ -83,6 +83,35 @@ TEST(DvitfmLoad, WidthsAreFixWordsTimesDesignSize) {
     EXPECT_EQ(tfmWidth(l.tfm, 6, 0), 0.0f);
 }
 
+TEST(DvitfmLoad, HeightsAndDepthsFollowTheWidthsWithoutATrace) {
+    // Code 0: height index 1, depth index 2; code 1: height 2, depth 0;
+    // code 2: indices past the tables.
+    TfmWriter t = TfmWriter::font(0, {1, 1, 1}, {0.5});
+    t.heightDepth = {0x12, 0x20, 0xFF};
+    t.nh = 3;
+    t.nd = 3;
+    Bytes tail;
+    tail.u4(0).u4(fixword(0.7)).u4(fixword(0.25));   // heights
+    tail.u4(0).u4(fixword(0.1)).u4(fixword(-0.05));  // depths
+    t.tail = tail.data;
+    writeTfm("mvxboxes", t.bytes());
+    Loaded l;
+    load(l, "mvxboxes", 3);
+    ASSERT_EQ(l.result, 0);
+    // Fix_words times the design size, to single precision.
+    EXPECT_NEAR(tfmHeightDepth(l.tfm, 3, 0).height, 7.0f, 1e-5);
+    EXPECT_NEAR(tfmHeightDepth(l.tfm, 3, 0).depth, -0.5f, 1e-5);
+    EXPECT_NEAR(tfmHeightDepth(l.tfm, 3, 1).height, 2.5f, 1e-5);
+    EXPECT_EQ(tfmHeightDepth(l.tfm, 3, 1).depth, 0.0f);
+    EXPECT_EQ(tfmHeightDepth(l.tfm, 3, 2).height, 0.0f);
+    EXPECT_EQ(tfmHeightDepth(l.tfm, 3, 2).depth, 0.0f);
+    EXPECT_EQ(tfmHeightDepth(l.tfm, 3, 3).height, 0.0f);  // past ec
+    EXPECT_EQ(tfmHeightDepth(l.tfm, 4, 0).height, 0.0f);  // no font
+    // The trace ends with the widths, as it always has.
+    const std::string body = traceBody(l.log);
+    EXPECT_EQ(body.substr(body.size() - 20), "WIDTHS SECTION (nw)\n");
+}
+
 TEST(DvitfmLoad, CharInfoCoversBcToEcOnly) {
     // Codes 32..126: the first word belongs to 32, the last to 126.
     std::vector<uint8_t> idx(95, 2);
@@ -184,6 +213,9 @@ TEST(DvitfmLoad, TheInstallationsCmr10) {
     EXPECT_NEAR(tfmWidth(l.tfm, 0, 'A'), 7.50002f, 1e-4);
     EXPECT_NEAR(tfmWidth(l.tfm, 0, 'a'), 5.0f, 1e-4);
     EXPECT_EQ(tfmWidth(l.tfm, 0, 200), 0.0f);
+    // h rises 0.694445 of it, g hangs 0.194443 below.
+    EXPECT_NEAR(tfmHeightDepth(l.tfm, 0, 'h').height, 6.94445f, 1e-4);
+    EXPECT_NEAR(tfmHeightDepth(l.tfm, 0, 'g').depth, 1.94443f, 1e-4);
 }
 
 TEST(DvitfmLoad, MissingFontIsReportedWithoutTraceOrTables) {

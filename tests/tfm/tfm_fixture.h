@@ -25,6 +25,7 @@ struct TfmWriter {
     std::vector<uint8_t> headerRest;   // 4*lh - 8 bytes in a consistent file
     std::vector<uint8_t> widthIndex;   // one per code bc..ec
     std::vector<uint32_t> widths;      // fix_words
+    std::vector<uint8_t> heightDepth;  // the second char_info byte per code; none: 0
     std::vector<uint8_t> tail;
 
     // A consistent font: codes bc.., width index i+1 ... as given, widths
@@ -46,7 +47,8 @@ struct TfmWriter {
         for (int16_t v : {lf, lh, bc, ec, nw, nh, nd, ni, nl, nk, ne, np}) b.u2(static_cast<uint16_t>(v));
         b.u4(checksum).u4(designSize);
         b.data.insert(b.data.end(), headerRest.begin(), headerRest.end());
-        for (uint8_t i : widthIndex) b.u1(i).u1(0).u1(0).u1(0);
+        for (size_t c = 0; c < widthIndex.size(); ++c)
+            b.u1(widthIndex[c]).u1(c < heightDepth.size() ? heightDepth[c] : 0).u1(0).u1(0);
         for (uint32_t w : widths) b.u4(w);
         b.data.insert(b.data.end(), tail.begin(), tail.end());
         return b;
