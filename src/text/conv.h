@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "base/utf8.h"
+
 namespace morvex {
 
 // The Unicode code point that a code of the font stands for in the document.
@@ -19,9 +21,6 @@ char32_t convCodePoint(unsigned char code);
 // The UTF-8 text of one code as it stands in the document (with the XML
 // escapes for &, < and >). Never empty, never contains a zero byte.
 std::string convCode(unsigned char code);
-
-// UTF-8 form of a code point (up to U+FFFF is all that is used here).
-std::string utf8(char32_t cp);
 
 // True for the codes that have no text of their own and make conv warn.
 bool convWarns(unsigned char code);
